@@ -1,0 +1,10 @@
+# Applies the sanitizer selected by VELMON_SANITIZE to everything built after this point.
+if(VELMON_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+elseif(VELMON_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT VELMON_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "VELMON_SANITIZE must be empty, 'address' or 'thread'")
+endif()

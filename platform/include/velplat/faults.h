@@ -1,0 +1,47 @@
+// Fault injection: named failure points in the platform layer, so that tests
+// can reach every failure path of the product. A test arms a point; the
+// platform code that owns the point consumes one arming per call and fails
+// that call as the real system would (null pointer, -1, an error code).
+//
+// Thread-safety: all functions may be called from any thread. Armings are
+// process-wide, so a test should arm right before the call it targets.
+#ifndef VELPLAT_FAULTS_H
+#define VELPLAT_FAULTS_H
+
+#include <windows.h>
+
+#include <optional>
+#include <string_view>
+
+namespace velplat::faults {
+
+enum class Point {
+  SnmpAlloc,       // SnmpUtilMemAlloc / SnmpUtilMemReAlloc return null
+  HeapAlloc,       // LocalAlloc / HeapAlloc / GlobalAlloc return null
+  ThreadStart,     // _beginthread returns -1, CreateThread returns null
+  EventCreate,     // CreateEventA returns null
+  MutexCreate,     // CreateMutexA returns null
+  kCount
+};
+
+// The next `count` calls that reach `point`, after `skip` calls that succeed,
+// fail.
+void FailNext(Point point, unsigned count = 1, unsigned skip = 0);
+
+// The next `count` calls of the Win32 function named `function` (for example
+// "RegSetValueExA"), after `skip` that succeed, fail with `error`: the
+// function returns it (registry style) or sets it as the last error and
+// returns its failure value.
+void FailCall(std::string_view function, DWORD error, unsigned count = 1, unsigned skip = 0);
+
+// Disarms everything.
+void Clear();
+
+// For platform code: true when this call at `point` is to fail.
+bool Consume(Point point);
+// For platform code: the error this call of `function` is to fail with.
+std::optional<DWORD> ConsumeCall(std::string_view function);
+
+}  // namespace velplat::faults
+
+#endif

@@ -1,0 +1,7 @@
+/* Win32 registry subset (to be filled by its module). */
+#ifndef VELPLAT_WINAPI_REGISTRY_H
+#define VELPLAT_WINAPI_REGISTRY_H
+
+#include "types.h"
+
+#endif

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Installs the Debian packages needed to build, test and run velmon.
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+$SUDO apt-get update
+$SUDO apt-get install -y --no-install-recommends \
+  build-essential cmake ninja-build pkg-config \
+  libgtest-dev libgmock-dev libbenchmark-dev
