@@ -1,0 +1,199 @@
+// Thread records and thread start: CreateThread, _beginthread, _endthread,
+// GetExitCodeThread and the thread and process identifiers.
+#include "exceptions_internal.h"
+#include "kernel_faults.h"
+#include "kernel_sync.h"
+#include "kernel_thread.h"
+
+#include <process.h>
+#include <pthread.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <memory>
+
+namespace velplat::kernel {
+namespace {
+
+std::atomic<DWORD> nextThreadId{0x100};
+
+// Holds the calling thread's record; for a thread this layer did not start,
+// the record is ended when the thread exits.
+struct ThreadSlot {
+  std::shared_ptr<ThreadRecord> record;
+  ~ThreadSlot() {
+    if (!record) return;
+    std::lock_guard lock(KernelMutex());
+    if (!record->ended) record->End(0);
+  }
+};
+thread_local ThreadSlot currentSlot;
+
+}  // namespace
+
+ThreadRecord::ThreadRecord() : id_(nextThreadId.fetch_add(4)) {}
+
+void ThreadRecord::End(DWORD code) {
+  ended = true;
+  exitCode = code;
+  auto mutexes = std::move(owned);
+  owned.clear();
+  for (auto& mutex : mutexes) mutex->Abandon();
+  apcs.clear();
+  WakeWaiters();
+}
+
+ThreadRecord& CurrentThread() { return *CurrentThreadShared(); }
+
+std::shared_ptr<ThreadRecord> CurrentThreadShared() {
+  if (!currentSlot.record) currentSlot.record = std::make_shared<ThreadRecord>();
+  return currentSlot.record;
+}
+
+namespace {
+
+enum class StartKind { Win32, Runtime };
+
+struct StartInfo {
+  std::shared_ptr<ThreadRecord> record;
+  StartKind kind = StartKind::Win32;
+  LPTHREAD_START_ROUTINE win32 = nullptr;
+  void(__cdecl* runtime)(void*) = nullptr;
+  void* argument = nullptr;
+  HANDLE closeWhenDone = nullptr;  // _beginthread's handle
+};
+
+// Ends the thread's record however the thread leaves: by returning, or by
+// _endthread, whose unwinding runs this destructor.
+class ThreadEnding {
+ public:
+  explicit ThreadEnding(StartInfo& start) : start_(start) {}
+  ThreadEnding(const ThreadEnding&) = delete;
+  ThreadEnding& operator=(const ThreadEnding&) = delete;
+  ~ThreadEnding() {
+    // Closed before the thread reads as ended: whoever sees it ended also sees
+    // the handle gone.
+    if (start_.closeWhenDone) RemoveHandle(start_.closeWhenDone);
+    std::lock_guard lock(KernelMutex());
+    start_.record->End(exitCode);
+  }
+  DWORD exitCode = 0;
+
+ private:
+  StartInfo& start_;
+};
+
+void* ThreadMain(void* raw) {
+  std::unique_ptr<StartInfo> start(static_cast<StartInfo*>(raw));
+  currentSlot.record = start->record;
+  exceptions::detail::EnsureAltSignalStack();
+  ThreadEnding ending(*start);
+  if (start->kind == StartKind::Win32)
+    ending.exitCode = start->win32(start->argument);
+  else
+    start->runtime(start->argument);
+  return nullptr;
+}
+
+// Windows never gives a thread less than this; sanitizer builds need it too.
+constexpr size_t kMinimumStack = 256 * 1024;
+
+bool Spawn(std::unique_ptr<StartInfo> start, size_t stackSize) {
+  pthread_attr_t attributes;
+  if (pthread_attr_init(&attributes) != 0) return false;
+  pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+  if (stackSize != 0) {
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    size_t size = std::max(stackSize, kMinimumStack);
+    size = (size + page - 1) / page * page;
+    pthread_attr_setstacksize(&attributes, size);
+  }
+  pthread_t thread;
+  const int rc = pthread_create(&thread, &attributes, ThreadMain, start.get());
+  pthread_attr_destroy(&attributes);
+  if (rc != 0) return false;
+  start.release();  // ThreadMain owns it now
+  return true;
+}
+
+}  // namespace
+}  // namespace velplat::kernel
+
+using namespace velplat::kernel;
+
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T dwStackSize, LPTHREAD_START_ROUTINE lpStartAddress,
+                           LPVOID lpParameter, DWORD dwCreationFlags, LPDWORD lpThreadId) {
+  if (velplat::faults::Consume(velplat::faults::Point::ThreadStart)) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  if (CallFailsByInjection("CreateThread")) return nullptr;
+  if (!lpStartAddress) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  if (dwCreationFlags & CREATE_SUSPENDED) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return nullptr;
+  }
+  auto start = std::make_unique<StartInfo>();
+  start->record = std::make_shared<ThreadRecord>();
+  start->win32 = lpStartAddress;
+  start->argument = lpParameter;
+  const DWORD id = start->record->Id();
+  HANDLE handle = InsertHandle(start->record);
+  if (!Spawn(std::move(start), dwStackSize)) {
+    RemoveHandle(handle);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  if (lpThreadId) *lpThreadId = id;
+  return handle;
+}
+
+uintptr_t _beginthread(void(__cdecl* start_address)(void*), unsigned stack_size, void* arglist) {
+  constexpr auto kFailed = static_cast<uintptr_t>(-1);
+  if (!start_address) {
+    errno = EINVAL;
+    return kFailed;
+  }
+  if (velplat::faults::Consume(velplat::faults::Point::ThreadStart) || CallFailsByInjection("_beginthread")) {
+    errno = EAGAIN;
+    return kFailed;
+  }
+  auto start = std::make_unique<StartInfo>();
+  start->record = std::make_shared<ThreadRecord>();
+  start->kind = StartKind::Runtime;
+  start->runtime = start_address;
+  start->argument = arglist;
+  HANDLE handle = InsertHandle(start->record);
+  start->closeWhenDone = handle;
+  if (!Spawn(std::move(start), stack_size)) {
+    RemoveHandle(handle);
+    errno = EAGAIN;
+    return kFailed;
+  }
+  return reinterpret_cast<uintptr_t>(handle);
+}
+
+void _endthread(void) { pthread_exit(nullptr); }
+
+BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
+  if (CallFailsByInjection("GetExitCodeThread")) return FALSE;
+  auto thread = LookupHandleAs<ThreadRecord>(hThread);
+  if (!thread || !lpExitCode) {
+    SetLastError(thread ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  std::lock_guard lock(KernelMutex());
+  *lpExitCode = thread->exitCode;
+  return TRUE;
+}
+
+HANDLE WINAPI GetCurrentThread(void) { return CurrentThreadPseudoHandle(); }
+
+DWORD WINAPI GetCurrentThreadId(void) { return CurrentThread().Id(); }
+
+DWORD WINAPI GetCurrentProcessId(void) { return static_cast<DWORD>(getpid()); }
