@@ -1,0 +1,19 @@
+// Which back-end answers the cluster attributes for each cluster software.
+//
+// The back-ends register here as they are built; until a back-end provides
+// its operations, its vendor number answers the same defaults as vendor 0.
+#include "agent/cluster_attributes.h"
+
+namespace velmon {
+
+const ClusterOperations* OperationsForVendor(LONG vendor) {
+  switch (vendor) {
+    case kVendorBrennic:
+    case kVendorMscs:
+    case kVendorOracle:
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace velmon
