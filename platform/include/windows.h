@@ -15,5 +15,7 @@
 #include "winapi/registry.h"
 #include "winapi/environment.h"
 #include "winapi/eventlog.h"
+#include "winapi/modules.h"
+#include "winapi/message.h"
 
 #endif

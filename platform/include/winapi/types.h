@@ -94,7 +94,11 @@ typedef struct HWND__* HWND;
 typedef HANDLE HLOCAL;
 typedef HANDLE HGLOBAL;
 typedef PVOID PSID;
+#ifdef __cplusplus
 typedef INT_PTR (*FARPROC)(void);
+#else
+typedef INT_PTR (*FARPROC)(); /* unprototyped, as the SDK declares it for C */
+#endif
 
 typedef union _LARGE_INTEGER {
   struct { DWORD LowPart; LONG HighPart; } u;
