@@ -30,6 +30,19 @@ Edit::~Edit() {
   for (HANDLE event : events_) SetEvent(event);
 }
 
+void Edit::Deliver() {
+  if (wakeWaiters_) {
+    tree_.changed_.notify_all();
+    wakeWaiters_ = false;
+  }
+  if (events_.empty()) return;
+  std::vector<HANDLE> events = std::move(events_);
+  events_.clear();
+  lock_.unlock();
+  for (HANDLE event : events) SetEvent(event);
+  lock_.lock();
+}
+
 void Edit::Fire(Watch& watch, Outcome outcome) {
   watch.outcome = outcome;
   if (watch.event)
@@ -39,6 +52,7 @@ void Edit::Fire(Watch& watch, Outcome outcome) {
 }
 
 void Edit::WaitWhilePending(const Watch& watch) {
+  Deliver();
   tree_.changed_.wait(lock_, [&] { return watch.outcome != Outcome::Pending; });
 }
 

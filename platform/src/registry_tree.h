@@ -113,10 +113,15 @@ class Edit {
   // passes; returns `done()`.
   template <class Pred>
   bool WaitUntil(std::chrono::steady_clock::time_point deadline, Pred done) {
+    Deliver();
     return tree_.changed_.wait_until(lock_, deadline, done);
   }
 
  private:
+  // Hands out what has fired so far; events are signalled with the tree
+  // unlocked for the moment.
+  void Deliver();
+
   Tree& tree_;
   std::unique_lock<std::mutex> lock_;
   std::vector<HANDLE> events_;

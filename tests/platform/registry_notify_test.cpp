@@ -159,6 +159,26 @@ TEST_F(RegistryNotify, SynchronousWaitReturnsAfterAChange) {
   EXPECT_EQ(ERROR_SUCCESS, waiter.get());
 }
 
+TEST_F(RegistryNotify, WaitingForARegistrationEndsAsSoonAsASynchronousWaiterRegisters) {
+  auto seen = std::async(std::launch::async, [] {
+    auto start = std::chrono::steady_clock::now();
+    bool found = reg::WaitForPendingNotifications(kWatched, 1, 20s);
+    return std::make_pair(found, std::chrono::steady_clock::now() - start);
+  });
+  // Let the observer block first, so that the registration has to wake it.
+  std::this_thread::sleep_for(50ms);
+  auto waiter = std::async(std::launch::async, [this] {
+    return RegNotifyChangeKeyValue(watched_, TRUE, REG_NOTIFY_CHANGE_LAST_SET, nullptr, FALSE);
+  });
+  auto [found, took] = seen.get();
+  EXPECT_TRUE(found);
+  EXPECT_LT(took, 10s) << "the observer only woke at its timeout";
+  ASSERT_EQ(ERROR_SUCCESS, reg::SetDword(kWatched, "v", 1));
+  ASSERT_EQ(std::future_status::ready, waiter.wait_for(5s));
+  EXPECT_EQ(ERROR_SUCCESS, waiter.get());
+  EXPECT_FALSE(reg::WaitForPendingNotifications(kWatched, 1, 1ms));
+}
+
 TEST_F(RegistryNotify, SynchronousWaiterReturnsWhenItsHandleIsClosedOrItsKeyDeleted) {
   auto closed = std::async(std::launch::async, [this] {
     return RegNotifyChangeKeyValue(watched_, TRUE, REG_NOTIFY_CHANGE_NAME, nullptr, FALSE);
