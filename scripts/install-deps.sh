@@ -7,4 +7,6 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 $SUDO apt-get update
 $SUDO apt-get install -y --no-install-recommends \
   build-essential cmake ninja-build pkg-config \
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev \
+  libsnmp-dev snmp snmpd snmptrapd smitools \
+  libcli11-dev libtomlplusplus-dev
