@@ -127,17 +127,6 @@ constexpr MarshalFn MarshalFor(BYTE type) {
   }
 }
 
-// Reads the handler member that the variable's type makes live.
-constexpr bool HasGetHandler(const MibVariable& v) {
-  switch (v.asnType) {
-    case ASN_INTEGER: return v.getHandler.integer != nullptr;
-    case ASN_OCTETSTRING: return v.getHandler.string != nullptr;
-    case ASN_OBJECTIDENTIFIER: return v.getHandler.objectId != nullptr;
-    case ASN_IPADDRESS: return v.getHandler.address != nullptr;
-    default: return false;
-  }
-}
-
 constexpr bool GroupsInMibOrder() {
   for (UINT g = 1; g < kGroupCount; ++g)
     if (Compare(kGroups[g - 1].groupOid, kGroups[g].groupOid) >= 0) return false;
@@ -161,7 +150,9 @@ constexpr bool VariablesConsistent() {
       // Element e has arc e, except that group .1.2 stores arc 9 as element 8.
       bool arcNine = &group == &kGroups[kGroupCluster] && e == 8 && arc == 9;
       if (arc != e && !arcNine) return false;
-      if (v.getMarshal != MarshalFor(v.asnType) || !HasGetHandler(v)) return false;
+      // Handlers are supplied by the typed constructors above, which take one
+      // of the matching type.
+      if (v.getMarshal != MarshalFor(v.asnType)) return false;
       if (v.access != kReadOnly || v.setHandler.none != nullptr) return false;
     }
   }

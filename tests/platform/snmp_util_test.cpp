@@ -16,6 +16,11 @@ struct Oid {
   AsnObjectIdentifier View() { return AsnObjectIdentifier{static_cast<UINT>(arcs.size()), arcs.data()}; }
 };
 
+// Pointers inside the SDK's 4-byte-packed structures are not 8-byte aligned:
+// read them by value before handing them to an assertion, which binds a
+// reference.
+const void* Ptr(const void* p) { return p; }
+
 std::string Dotted(const AsnObjectIdentifier& oid) {
   std::string text;
   for (UINT i = 0; i < oid.idLength; ++i) text += (i ? "." : "") + std::to_string(oid.ids[i]);
@@ -45,13 +50,13 @@ TEST(SnmpUtilOid, CopyAppendAndFree) {
   auto vs = src.View(), vt = tail.View();
   AsnObjectIdentifier copy{0, nullptr};
   ASSERT_TRUE(SnmpUtilOidCpy(&copy, &vs));
-  EXPECT_NE(copy.ids, src.arcs.data());
+  EXPECT_NE(Ptr(copy.ids), src.arcs.data());
   ASSERT_TRUE(SnmpUtilOidAppend(&copy, &vt));
   EXPECT_EQ(Dotted(copy), "1.3.6.1.4.1");
   EXPECT_EQ(Dotted(vs), "1.3.6.1");  // the source is untouched
   SnmpUtilOidFree(&copy);
   EXPECT_EQ(copy.idLength, 0u);
-  EXPECT_EQ(copy.ids, nullptr);
+  EXPECT_EQ(Ptr(copy.ids), nullptr);
   AsnObjectIdentifier empty{0, nullptr};
   ASSERT_TRUE(SnmpUtilOidCpy(&copy, &empty));
   EXPECT_EQ(copy.idLength, 0u);
@@ -66,7 +71,7 @@ TEST(SnmpUtilOid, AllocationFailuresLeaveTheDestinationUsable) {
   AsnObjectIdentifier copy{0, nullptr};
   velplat::faults::FailNext(velplat::faults::Point::SnmpAlloc);
   EXPECT_FALSE(SnmpUtilOidCpy(&copy, &vs));
-  EXPECT_EQ(copy.ids, nullptr);
+  EXPECT_EQ(Ptr(copy.ids), nullptr);
   ASSERT_TRUE(SnmpUtilOidCpy(&copy, &vs));
   velplat::faults::FailNext(velplat::faults::Point::SnmpAlloc);
   EXPECT_FALSE(SnmpUtilOidAppend(&copy, &vs));
@@ -96,7 +101,7 @@ TEST(SnmpUtilVarBind, ListFreeReleasesNamesAndDynamicValues) {
   ASSERT_TRUE(SnmpUtilOidCpy(&list.list[1].value.asnValue.object, &vn));
   SnmpVarBind copy{};
   ASSERT_TRUE(SnmpUtilVarBindCpy(&copy, &list.list[0]));
-  EXPECT_NE(copy.value.asnValue.string.stream, list.list[0].value.asnValue.string.stream);
+  EXPECT_NE(Ptr(copy.value.asnValue.string.stream), Ptr(list.list[0].value.asnValue.string.stream));
   SnmpUtilVarBindFree(&copy);
   SnmpUtilVarBindListFree(&list);  // LeakSanitizer checks that nothing stays
   EXPECT_EQ(list.list, nullptr);
