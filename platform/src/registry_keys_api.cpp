@@ -1,4 +1,7 @@
 // Win32 shims for keys: open, create, close, connect, delete, enumerate.
+// Opening, creating and deleting below a handle need no right on it: Windows
+// checks the keys' security there, which is not modelled (everything is
+// allowed). Keys have no class and a zero last-write time.
 #include "registry_handles.h"
 #include "registry_notify.h"
 

@@ -1,5 +1,7 @@
 // Win32 shims for values: query, set, delete, enumerate. Data is handed over
-// byte for byte in both directions.
+// byte for byte in both directions: unlike Windows' A functions, no zero is
+// added after unterminated string data in spare buffer room, and a buffer
+// that is too small is left untouched.
 #include "registry_handles.h"
 
 #include <velplat/faults.h>

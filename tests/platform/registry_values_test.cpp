@@ -221,18 +221,4 @@ TEST_F(RegistryValues, NullAndEmptyNamesAreTheDefaultValue) {
   EXPECT_EQ(std::vector<BYTE>(text, text + sizeof text), stored->data);
 }
 
-TEST_F(RegistryValues, ArmedFaultsFailValueCallsWithoutEffect) {
-  const DWORD n = 9;
-  velplat::faults::FailCall("RegSetValueExA", ERROR_ACCESS_DENIED);
-  EXPECT_EQ(ERROR_ACCESS_DENIED, Set("Faulty", REG_DWORD, &n, sizeof n));
-  EXPECT_FALSE(reg::GetValue("HKLM\\SOFTWARE\\Values", "Faulty"));
-  ASSERT_EQ(ERROR_SUCCESS, Set("Faulty", REG_DWORD, &n, sizeof n));
-
-  velplat::faults::FailCall("RegQueryValueExA", ERROR_NOT_ENOUGH_MEMORY);
-  DWORD size = kSentinel;
-  EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, RegQueryValueExA(key_, "Faulty", nullptr, nullptr, nullptr, &size));
-  EXPECT_EQ(kSentinel, size);
-  EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key_, "Faulty", nullptr, nullptr, nullptr, &size));
-}
-
 }  // namespace
