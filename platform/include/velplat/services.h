@@ -52,7 +52,7 @@ struct ServiceConfig {
   std::chrono::milliseconds startTime{0};        // how long START_PENDING lasts
   std::chrono::milliseconds stopTime{0};         // how long STOP_PENDING lasts
   DWORD startFailure = 0;  // nonzero: a start ends STOPPED with this exit code
-  DWORD initialState = SERVICE_STOPPED;
+  DWORD initialState = SERVICE_STOPPED;  // a pending state here never ends by itself
 };
 
 // Adds the service, or replaces the configuration and state of the one of
