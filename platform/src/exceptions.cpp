@@ -71,10 +71,7 @@ char* AppendText(char* out, const char* text) {
 [[noreturn]] void EndProcess(const EXCEPTION_RECORD& record) {
   AnnounceUnhandled(record);
   if (const int signal = SignalForCode(record.ExceptionCode)) {
-    struct sigaction fatal{};
-    fatal.sa_handler = SIG_DFL;
-    sigemptyset(&fatal.sa_mask);
-    sigaction(signal, &fatal, nullptr);
+    RestoreDefaultDisposition(signal);
     sigset_t only;
     sigemptyset(&only);
     sigaddset(&only, signal);
@@ -89,10 +86,7 @@ enum class Nesting { Outer, Inner };
 // Offers `record` to the handlers and the filter; returns only when the
 // exception is continued and may be.
 void Raise(EXCEPTION_RECORD& record, CONTEXT& context, Nesting nesting) {
-  EXCEPTION_POINTERS pointers{&record, &context};
-  LONG verdict = DispatchToHandlers(pointers);
-  if (verdict != EXCEPTION_CONTINUE_EXECUTION) verdict = CallUnhandledFilter(pointers);
-  if (verdict == EXCEPTION_CONTINUE_EXECUTION) {
+  if (OfferToHandlers(record, context) == EXCEPTION_CONTINUE_EXECUTION) {
     if (!(record.ExceptionFlags & EXCEPTION_NONCONTINUABLE)) return;
     if (nesting == Nesting::Outer) {
       // Continuing what may not be continued is itself an exception.
@@ -109,15 +103,11 @@ void Raise(EXCEPTION_RECORD& record, CONTEXT& context, Nesting nesting) {
 
 }  // namespace
 
-LONG DispatchToHandlers(EXCEPTION_POINTERS& pointers) {
-  const HandlerList* list = State().current.load(std::memory_order_acquire);
-  if (!list) return EXCEPTION_CONTINUE_SEARCH;
-  for (const Registration& registration : *list)
-    if (registration.handler(&pointers) == EXCEPTION_CONTINUE_EXECUTION) return EXCEPTION_CONTINUE_EXECUTION;
-  return EXCEPTION_CONTINUE_SEARCH;
-}
-
-LONG CallUnhandledFilter(EXCEPTION_POINTERS& pointers) {
+LONG OfferToHandlers(EXCEPTION_RECORD& record, CONTEXT& context) {
+  EXCEPTION_POINTERS pointers{&record, &context};
+  if (const HandlerList* list = State().current.load(std::memory_order_acquire))
+    for (const Registration& registration : *list)
+      if (registration.handler(&pointers) == EXCEPTION_CONTINUE_EXECUTION) return EXCEPTION_CONTINUE_EXECUTION;
   LPTOP_LEVEL_EXCEPTION_FILTER filter = State().filter.load();
   return filter ? filter(&pointers) : EXCEPTION_CONTINUE_SEARCH;
 }

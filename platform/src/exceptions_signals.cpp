@@ -151,19 +151,25 @@ void Translate(int signal, const siginfo_t& info, const ucontext_t* ucontext, EX
   }
 }
 
-void OnFaultSignal(int signal, siginfo_t* info, void* ucontext) {
+void OnFaultSignal(int signal, siginfo_t* info, void* raw) {
   const int savedErrno = errno;
+  auto* ucontext = static_cast<ucontext_t*>(raw);
   // si_code > 0: raised by the kernel for this thread's instruction; <= 0:
   // sent by kill() or raise(), which no handler is offered.
   const bool fault = info->si_code > 0;
+  if (!fault && ResumeIfRequested(ucontext)) {
+    errno = savedErrno;
+    return;  // back to the faulting instruction
+  }
   EXCEPTION_RECORD record{};
   CONTEXT context{};
-  Translate(signal, *info, static_cast<const ucontext_t*>(ucontext), record, context);
+  Translate(signal, *info, ucontext, record, context);
   if (fault) {
-    EXCEPTION_POINTERS pointers{&record, &context};
-    LONG verdict = DispatchToHandlers(pointers);
-    if (verdict != EXCEPTION_CONTINUE_EXECUTION) verdict = CallUnhandledFilter(pointers);
-    if (verdict == EXCEPTION_CONTINUE_EXECUTION) {
+    if (DeferOffer(signal, record, context, ucontext)) {
+      errno = savedErrno;
+      return;  // into the deferred offer
+    }
+    if (OfferToHandlers(record, context) == EXCEPTION_CONTINUE_EXECUTION) {
       errno = savedErrno;
       return;  // resumes at the faulting instruction
     }
@@ -171,15 +177,21 @@ void OnFaultSignal(int signal, siginfo_t* info, void* ucontext) {
   AnnounceUnhandled(record);
   // Back to the default disposition: the faulting instruction runs again on
   // return and the process dies of the original signal.
-  struct sigaction fatal{};
-  fatal.sa_handler = SIG_DFL;
-  sigemptyset(&fatal.sa_mask);
-  sigaction(signal, &fatal, nullptr);
+  RestoreDefaultDisposition(signal);
   if (!fault) raise(signal);  // pending until this handler returns
   errno = savedErrno;
 }
 
 }  // namespace
+
+void RestoreDefaultDisposition(int signal) {
+  struct sigaction fatal{};
+  fatal.sa_handler = SIG_DFL;
+  sigemptyset(&fatal.sa_mask);
+  sigaction(signal, &fatal, nullptr);
+}
+
+uintptr_t StackLowOfThisThread() { return stackLow; }
 
 void EnsureAltSignalStack() {
   if (altStack) return;

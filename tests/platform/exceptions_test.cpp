@@ -26,9 +26,11 @@ constexpr uintptr_t kUnmapped = 0x1000;
 
 RAW_ACCESS void WriteTo(uintptr_t address, int value) { *reinterpret_cast<volatile int*>(address) = value; }
 RAW_ACCESS int ReadFrom(uintptr_t address) { return *reinterpret_cast<volatile int*>(address); }
-RAW_ACCESS int Divide(int dividend, int divisor) {
+volatile int quotient = 0;
+RAW_ACCESS void Divide(int dividend, int divisor) {
+  volatile int n = dividend;  // both unknown to the optimiser: a real idiv
   volatile int d = divisor;
-  return dividend / d;
+  quotient = n / d;
 }
 
 void WriteLine(const char* text) {
