@@ -4,13 +4,16 @@
 // its operations, its vendor number answers the same defaults as vendor 0.
 #include "agent/cluster_attributes.h"
 
+#include "backends/oracle/attributes.h"
+
 namespace velmon {
 
 const ClusterOperations* OperationsForVendor(LONG vendor) {
   switch (vendor) {
+    case kVendorOracle:
+      return &oracle::kOperations;
     case kVendorBrennic:
     case kVendorMscs:
-    case kVendorOracle:
     default:
       return nullptr;
   }

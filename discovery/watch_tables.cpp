@@ -21,6 +21,7 @@ std::atomic<LONG> NextClusterAddressIndex{1};
 std::atomic<LONG> PendingNodeState{0};
 std::atomic<DWORD> PendingNodeAddress{0};
 std::atomic<DWORD> ClusterIpAddress{0};
+std::atomic<LONG> WatchTablesReady{0};
 
 namespace {
 

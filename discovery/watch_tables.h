@@ -67,6 +67,9 @@ extern std::atomic<LONG> PendingNodeState;
 extern std::atomic<DWORD> PendingNodeAddress;
 extern std::atomic<DWORD> ClusterIpAddress;
 
+// 1 once a back-end has filled the tables the first time.
+extern std::atomic<LONG> WatchTablesReady;
+
 std::unique_lock<std::mutex> LockWatchTables();
 
 // Creates an entry, links it in index order behind entries of equal index,

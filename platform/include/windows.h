@@ -17,5 +17,7 @@
 #include "winapi/eventlog.h"
 #include "winapi/modules.h"
 #include "winapi/message.h"
+#include "winapi/security.h"
+#include "winsvc.h"
 
 #endif
