@@ -4,16 +4,20 @@
 // its operations, its vendor number answers the same defaults as vendor 0.
 #include "agent/cluster_attributes.h"
 
+#include "backends/brennic/operations.h"
+#include "backends/mscs/operations.h"
 #include "backends/oracle/attributes.h"
 
 namespace velmon {
 
 const ClusterOperations* OperationsForVendor(LONG vendor) {
   switch (vendor) {
+    case kVendorBrennic:
+      return brennic::BrennicOperations();
+    case kVendorMscs:
+      return mscs::MscsOperations();
     case kVendorOracle:
       return &oracle::kOperations;
-    case kVendorBrennic:
-    case kVendorMscs:
     default:
       return nullptr;
   }
