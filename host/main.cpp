@@ -1,0 +1,144 @@
+// velmond: plays the Windows SNMP service for an extension agent. Builds the
+// simulated world, loads the agent, serves its view through net-snmp,
+// forwards its traps, mirrors its event-log entries to stderr and follows
+// edits of the world file, until SIGINT or SIGTERM.
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "host/agent_library.h"
+#include "host/default_world.h"
+#include "host/eventlog_mirror.h"
+#include "host/log.h"
+#include "host/options.h"
+#include "host/snmp_server.h"
+#include "host/trap_pump.h"
+#include "host/world_apply.h"
+#include "host/world_parse.h"
+#include "host/world_watch.h"
+
+namespace velmond {
+namespace {
+
+// The agent's threads never end and the platform's globals outlive no one,
+// so the process leaves without running static destructors.
+[[noreturn]] void Leave(int code) {
+  std::fflush(nullptr);
+  _exit(code);
+}
+
+sigset_t StopSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  return set;
+}
+
+std::string QueryHint(const std::string& endpoint, const std::string& community) {
+  // "udp:127.0.0.1:1161" is queried as 127.0.0.1:1161; other transports as given.
+  std::string target = endpoint.rfind("udp:", 0) == 0 ? endpoint.substr(4) : endpoint;
+  return "snmpwalk -v2c -c " + community + " " + target + " .1.3.6.1.4.1.32473";
+}
+
+int Run(const Options& options) {
+  // Every thread started from here on inherits the blocked stop signals; one
+  // thread takes them with sigwait.
+  sigset_t stopSignals = StopSignals();
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  // A dropped AgentX connection must not end the process.
+  signal(SIGPIPE, SIG_IGN);
+
+  ParsedWorld parsed = options.worldFile.empty() ? ParseWorldText(DefaultWorldText(), "<embedded default world>", ".")
+                                                 : ParseWorldFile(options.worldFile);
+  if (!parsed.world) {
+    Log(parsed.error);
+    return 1;
+  }
+  PrepareLocalMachine(*parsed.world);
+  ApplyReport applied = ApplyWorld(nullptr, *parsed.world);
+  for (const std::string& problem : applied.problems) Log(problem);
+  Log("world: " + (options.worldFile.empty() ? std::string("embedded default (two-member Oracle RAC)")
+                                             : options.worldFile) +
+      ", local machine " + parsed.world->local + ", " + std::to_string(parsed.world->machines.size()) +
+      " machine(s)");
+
+  EventLogMirror mirror;
+  mirror.Start();
+
+  std::string error;
+  auto agent = AgentLibrary::Load(options.agentLibrary, error);
+  if (!agent) {
+    Log(error);
+    return 1;
+  }
+  Oid view;
+  if (!agent->Init(view)) {
+    Log("SnmpExtensionInit of " + options.agentLibrary + " failed");
+    mirror.Stop();
+    return 1;
+  }
+
+  SnmpServer server;
+  AgentLibrary& agentRef = *agent;
+  QueryFunction query = [&agentRef](Pdu pdu, std::vector<Binding>& bindings) { return agentRef.Query(pdu, bindings); };
+  if (!server.Start(options.server, view, query, error)) {
+    Log(error);
+    mirror.Stop();
+    return 1;
+  }
+  Log("agent " + options.agentLibrary + " serves " + ToString(view));
+  if (options.server.agentxSocket.empty()) {
+    Log("listening on " + server.Endpoint() + " (SNMP v1 and v2c, read-only community \"" +
+        options.server.community + "\")");
+    Log("try: " + QueryHint(server.Endpoint(), options.server.community));
+  } else {
+    Log("AgentX subagent of the master at " + options.server.agentxSocket);
+  }
+  for (const std::string& sink : options.server.trapSinks) {
+    Log("traps go to " + sink + (options.server.trapVersion == TrapVersion::V1 ? " as v1 traps" : " as v2c notifications"));
+  }
+
+  TrapPump pump(*agent, [&server](Trap trap) { server.PostTrap(std::move(trap)); });
+  pump.Start();
+
+  std::unique_ptr<WorldWatcher> watcher;
+  if (!options.worldFile.empty()) {
+    watcher = std::make_unique<WorldWatcher>(options.worldFile, std::move(*parsed.world), parsed.sources);
+    watcher->Start();
+  }
+
+  std::thread signals([&server, stopSignals] {
+    int received = 0;
+    if (sigwait(&stopSignals, &received) == 0) {
+      Log(std::string("stopping on ") + (received == SIGINT ? "SIGINT" : "SIGTERM"));
+      server.Stop();
+    }
+  });
+  signals.detach();
+
+  server.Run();
+
+  if (watcher) watcher->Stop();
+  pump.Stop();
+  server.Shutdown();
+  mirror.Stop();
+  Log("stopped");
+  return 0;
+}
+
+}  // namespace
+}  // namespace velmond
+
+int main(int argc, char** argv) {
+  int exitCode = 0;
+  auto options = velmond::ParseOptions(argc, argv, exitCode);
+  if (!options) return exitCode;
+  velmond::Leave(velmond::Run(*options));
+}

@@ -1,0 +1,30 @@
+// velmond's command line.
+//
+// Thread-safety: parsing runs once, on the main thread.
+#ifndef VELMOND_OPTIONS_H
+#define VELMOND_OPTIONS_H
+
+#include <optional>
+#include <string>
+
+#include "host/snmp_server.h"
+
+namespace velmond {
+
+struct Options {
+  std::string worldFile;     // empty: the embedded default world
+  std::string agentLibrary;  // empty: libvelmon.so next to the daemon
+  ServerConfig server;
+};
+
+// The options, or nullopt when the program should exit with `exitCode`
+// (after --help, --version or a usage error, which CLI11 has printed).
+std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode);
+
+// The agent library used when none is named: libvelmon.so in the daemon's
+// own directory.
+std::string DefaultAgentLibrary();
+
+}  // namespace velmond
+
+#endif

@@ -1,0 +1,169 @@
+// The net-snmp handler of the agent's view.
+#include "host/view_handler.h"
+
+#include <net-snmp/net-snmp-config.h>
+#include <net-snmp/net-snmp-includes.h>
+#include <net-snmp/agent/net-snmp-agent-includes.h>
+
+#include "host/netsnmp_convert.h"
+#include "host/request_rules.h"
+
+namespace velmond {
+namespace {
+
+struct ViewContext {
+  Oid view;
+  QueryFunction query;
+};
+
+// One binding through the agent: the status of its answer, and the answer.
+int AskOne(ViewContext& context, Pdu pdu, Binding& binding) {
+  std::vector<Binding> list{binding};
+  QueryResult result = context.query(pdu, list);
+  if (!result.returned) return status::kGenErr;
+  binding = list.front();
+  return result.errorStatus;
+}
+
+void Fail(netsnmp_agent_request_info* reqinfo, netsnmp_request_info* request, int error) {
+  netsnmp_set_request_error(reqinfo, request, error);
+}
+
+void Answer(netsnmp_agent_request_info* reqinfo, netsnmp_request_info* request, const Binding& answer,
+            bool rename) {
+  netsnmp_variable_list* variable = request->requestvb;
+  if (rename) {
+    std::vector<oid> name = netsnmp::ToNetsnmpOid(answer.name);
+    if (snmp_set_var_objid(variable, name.data(), name.size()) != 0) {
+      Fail(reqinfo, request, SNMP_ERR_GENERR);
+      return;
+    }
+  }
+  if (!netsnmp::SetVariableValue(variable, answer.value)) Fail(reqinfo, request, SNMP_ERR_GENERR);
+}
+
+void HandleGet(ViewContext& context, netsnmp_agent_request_info* reqinfo, netsnmp_request_info* request) {
+  auto name = netsnmp::FromNetsnmpOid(request->requestvb->name, request->requestvb->name_length);
+  if (!name) {
+    Fail(reqinfo, request, SNMP_NOSUCHINSTANCE);
+    return;
+  }
+  Binding binding{*name, {}};
+  Verdict verdict = JudgeGet(AskOne(context, Pdu::Get, binding));
+  switch (verdict.outcome) {
+    case Outcome::Answer:
+      Answer(reqinfo, request, binding, false);
+      break;
+    case Outcome::NoSuchInstance:
+      Fail(reqinfo, request, SNMP_NOSUCHINSTANCE);
+      break;
+    case Outcome::Error:
+      Fail(reqinfo, request, verdict.errorStatus);
+      break;
+    case Outcome::LeaveUnanswered:
+      break;
+  }
+}
+
+void HandleGetNext(ViewContext& context, netsnmp_agent_request_info* reqinfo, netsnmp_request_info* request) {
+  auto name = netsnmp::FromNetsnmpOid(request->requestvb->name, request->requestvb->name_length);
+  if (!name) return;  // past any name the agent can answer; the engine moves on
+  if (request->inclusive) {
+    // The engine moved the name to the start of a region; that name itself
+    // is an acceptable answer when it is an instance.
+    Binding exact{*name, {}};
+    if (JudgeGet(AskOne(context, Pdu::Get, exact)).outcome == Outcome::Answer) {
+      Answer(reqinfo, request, exact, false);
+      return;
+    }
+  }
+  Binding binding{*name, {}};
+  int agentStatus = AskOne(context, Pdu::GetNext, binding);
+  Verdict verdict = JudgeGetNext(*name, context.view, agentStatus, binding.name);
+  if (verdict.outcome == Outcome::Answer) {
+    Answer(reqinfo, request, binding, true);
+  } else if (verdict.outcome == Outcome::Error) {
+    Fail(reqinfo, request, verdict.errorStatus);
+  }
+}
+
+// The whole Set goes to the agent in one call during the first phase; a
+// refusal marks the binding the agent named. Later phases have nothing to do.
+void HandleSet(ViewContext& context, netsnmp_agent_request_info* reqinfo, netsnmp_request_info* requests) {
+  std::vector<netsnmp_request_info*> order;
+  std::vector<Binding> bindings;
+  for (netsnmp_request_info* r = requests; r; r = r->next) {
+    if (r->processed) continue;
+    auto name = netsnmp::FromNetsnmpOid(r->requestvb->name, r->requestvb->name_length);
+    if (!name) {
+      Fail(reqinfo, r, SNMP_ERR_NOCREATION);
+      return;
+    }
+    order.push_back(r);
+    bindings.push_back({*name, netsnmp::FromVariable(*r->requestvb)});
+  }
+  if (order.empty()) return;
+  std::vector<Binding> asked = bindings;
+  QueryResult result = context.query(Pdu::Set, asked);
+  if (!result.returned) {
+    Fail(reqinfo, order.front(), SNMP_ERR_GENERR);
+    return;
+  }
+  if (result.errorStatus == status::kNoError) return;
+  size_t at = (result.errorIndex >= 1 && static_cast<size_t>(result.errorIndex) <= order.size())
+                  ? static_cast<size_t>(result.errorIndex - 1)
+                  : 0;
+  Binding probe{bindings[at].name, {}};
+  bool exists = JudgeGet(AskOne(context, Pdu::Get, probe)).outcome == Outcome::Answer;
+  int refusal = SetRefusal(result.errorStatus, exists);
+  Fail(reqinfo, order[at], refusal == status::kNoError ? SNMP_ERR_GENERR : refusal);
+}
+
+int HandleView(netsnmp_mib_handler* handler, netsnmp_handler_registration*, netsnmp_agent_request_info* reqinfo,
+               netsnmp_request_info* requests) {
+  auto& context = *static_cast<ViewContext*>(handler->myvoid);
+  switch (reqinfo->mode) {
+    case MODE_GET:
+      for (netsnmp_request_info* r = requests; r; r = r->next) {
+        if (!r->processed) HandleGet(context, reqinfo, r);
+      }
+      break;
+    case MODE_GETNEXT:
+      for (netsnmp_request_info* r = requests; r; r = r->next) {
+        if (!r->processed) HandleGetNext(context, reqinfo, r);
+      }
+      break;
+    case MODE_SET_RESERVE1:
+      HandleSet(context, reqinfo, requests);
+      break;
+    default:
+      // The remaining Set phases: nothing was reserved, nothing to undo.
+      break;
+  }
+  return SNMP_ERR_NOERROR;
+}
+
+}  // namespace
+
+bool RegisterView(const Oid& view, QueryFunction query, std::string& error) {
+  // Lives as long as the registration, that is until the process ends.
+  auto* context = new ViewContext{view, std::move(query)};
+  std::vector<oid> arcs = netsnmp::ToNetsnmpOid(view);
+  netsnmp_handler_registration* registration =
+      netsnmp_create_handler_registration("velmon", HandleView, arcs.data(), arcs.size(), HANDLER_CAN_RWRITE);
+  if (!registration) {
+    error = "net-snmp cannot create a registration for " + ToString(view);
+    delete context;
+    return false;
+  }
+  registration->handler->myvoid = context;
+  registration->handler->data_free = [](void* data) { delete static_cast<ViewContext*>(data); };
+  int rc = netsnmp_register_handler(registration);
+  if (rc != MIB_REGISTERED_OK) {
+    error = "net-snmp refused to register " + ToString(view) + " (code " + std::to_string(rc) + ")";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace velmond

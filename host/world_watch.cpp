@@ -1,0 +1,87 @@
+// Reloading the world file when it changes.
+#include "host/world_watch.h"
+
+#include <chrono>
+#include <fstream>
+
+#include "host/log.h"
+#include "host/world_apply.h"
+#include "host/world_parse.h"
+
+namespace velmond {
+
+WorldWatcher::WorldWatcher(std::string path, WorldModel current, std::vector<std::string> sources)
+    : path_(std::move(path)), current_(std::move(current)), sources_(std::move(sources)) {
+  if (sources_.empty()) sources_.push_back(path_);
+  seen_ = Snapshot();
+}
+
+WorldWatcher::~WorldWatcher() { Stop(); }
+
+void WorldWatcher::Start() {
+  if (thread_.joinable()) return;
+  thread_ = std::thread([this] {
+    std::unique_lock lock(mutex_);
+    while (!stop_) {
+      lock.unlock();
+      Poll();
+      lock.lock();
+      wake_.wait_for(lock, std::chrono::milliseconds(200), [this] { return stop_; });
+    }
+  });
+}
+
+void WorldWatcher::Stop() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+std::string WorldWatcher::Snapshot() const {
+  std::string snapshot;
+  for (const std::string& source : sources_) {
+    std::ifstream in(source, std::ios::binary);
+    std::string bytes = in ? std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>())
+                           : std::string("\x01missing");
+    snapshot += source + '\0' + std::to_string(bytes.size()) + '\0' + bytes;
+  }
+  return snapshot;
+}
+
+WorldWatcher::Step WorldWatcher::Poll() {
+  std::string now = Snapshot();
+  if (now == seen_) {
+    settling_.clear();
+    return Step::Unchanged;
+  }
+  if (now != settling_) {
+    // An editor may still be writing; look again before loading.
+    settling_ = now;
+    return Step::Settling;
+  }
+  settling_.clear();
+  ParsedWorld parsed = ParseWorldFile(path_);
+  if (!parsed.world) {
+    seen_ = now;
+    Log("world edit ignored, the last good world stays: " + parsed.error);
+    return Step::Rejected;
+  }
+  if (!velplat::EqualsNoCase(parsed.world->local, current_.local)) {
+    seen_ = now;
+    Log("world edit ignored, the last good world stays: " + path_ + ": the local machine cannot change from \"" +
+        current_.local + "\" to \"" + parsed.world->local + "\" while velmond runs");
+    return Step::Rejected;
+  }
+  ApplyReport report = ApplyWorld(&current_, *parsed.world);
+  for (const std::string& problem : report.problems) Log(problem);
+  current_ = std::move(*parsed.world);
+  sources_ = std::move(parsed.sources);
+  seen_ = Snapshot();
+  Log("world file " + path_ + " changed: " + std::to_string(report.changes) + " change(s) applied");
+  return Step::Applied;
+}
+
+}  // namespace velmond

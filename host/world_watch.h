@@ -1,0 +1,54 @@
+// Follows a world file (and the .reg files it names) while velmond runs.
+// When their contents change and then stay the same for one more look, the
+// file is loaded again: a world that loads is applied as a difference to the
+// one in force (host/world_apply.h); one that does not is reported on stderr
+// and ignored, and the last good world stays. Changes take effect within a
+// second. The local machine cannot change while velmond runs.
+//
+// Thread-safety: Start and Stop from one thread; the watcher runs on its own.
+// Poll may be called instead of Start, from one thread, to step it.
+#ifndef VELMOND_WORLD_WATCH_H
+#define VELMOND_WORLD_WATCH_H
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/world_model.h"
+
+namespace velmond {
+
+class WorldWatcher {
+ public:
+  WorldWatcher(std::string path, WorldModel current, std::vector<std::string> sources);
+  WorldWatcher(const WorldWatcher&) = delete;
+  WorldWatcher& operator=(const WorldWatcher&) = delete;
+  ~WorldWatcher();
+
+  void Start();
+  void Stop();
+
+  enum class Step { Unchanged, Settling, Applied, Rejected };
+  // One look at the files.
+  Step Poll();
+  const WorldModel& Current() const { return current_; }
+
+ private:
+  std::string Snapshot() const;
+
+  std::string path_;
+  WorldModel current_;
+  std::vector<std::string> sources_;
+  std::string seen_;      // contents of the world in force, or of the last rejected edit
+  std::string settling_;  // contents seen once, waiting to be seen again
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stop_ = false;
+  std::thread thread_;
+};
+
+}  // namespace velmond
+
+#endif
