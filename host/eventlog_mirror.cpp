@@ -83,12 +83,18 @@ void EventLogMirror::Stop() {
 void EventLogMirror::Follow() {
   using namespace std::chrono_literals;
   DWORD last = 0;
+  auto print = [&last](const velplat::eventlog::Entry& entry) {
+    last = entry.record;
+    LogRaw(FormatEventLine(entry, velplat::eventlog::FormatText(entry)));
+  };
   while (!stop_.load()) {
     auto entry = velplat::eventlog::WaitForEntry([&](const velplat::eventlog::Entry& e) { return e.record > last; },
                                                  100ms);
-    if (!entry) continue;
-    last = entry->record;
-    LogRaw(FormatEventLine(*entry, velplat::eventlog::FormatText(*entry)));
+    if (entry) print(*entry);
+  }
+  // Whatever was written before Stop is still shown.
+  for (const auto& entry : velplat::eventlog::Entries()) {
+    if (entry.record > last) print(entry);
   }
 }
 

@@ -27,7 +27,8 @@ class EventLogMirror {
 
   // Mirrors the entries already in the log, then each new one.
   void Start();
-  // Ends the thread within a fraction of a second.
+  // Ends the thread within a fraction of a second, after it has shown every
+  // entry written before the call.
   void Stop();
 
  private:
