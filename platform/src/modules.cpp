@@ -1,12 +1,17 @@
-// Module loading over the dynamic loader.
+// Module loading: the platform's built-in modules first (builtin_modules.h),
+// then the dynamic loader.
 #include <windows.h>
 #include <velplat/faults.h>
+
+#include "builtin_modules.h"
 
 #include <dlfcn.h>
 
 #include <string>
 
 namespace {
+
+using velplat::modules::BuiltinModuleOf;
 
 // "velmon.dll" -> "libvelmon.so"; "velmon" -> "libvelmon.so".
 std::string SharedObjectName(std::string name) {
@@ -27,6 +32,11 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
     return nullptr;
   }
   std::string name = lpLibFileName;
+  if (const auto* builtin = velplat::modules::FindBuiltinModule(name)) {
+    if (builtin->availableHere()) return velplat::modules::BuiltinModuleHandle(*builtin);
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
   void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle && name.find('/') == std::string::npos) handle = dlopen(SharedObjectName(name).c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {
@@ -41,6 +51,15 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
+  if (auto error = velplat::faults::ConsumeCall(std::string("GetProcAddress:") + lpProcName)) {
+    SetLastError(*error);
+    return nullptr;
+  }
+  if (const auto* builtin = BuiltinModuleOf(hModule)) {
+    if (FARPROC address = builtin->lookup(lpProcName)) return address;
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
   void* symbol = dlsym(hModule, lpProcName);
   if (!symbol) {
     SetLastError(ERROR_PROC_NOT_FOUND);
@@ -50,6 +69,7 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
 }
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
+  if (hLibModule && BuiltinModuleOf(hLibModule)) return TRUE;  // built-in modules stay loaded
   if (!hLibModule || dlclose(hLibModule) != 0) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;

@@ -1,7 +1,11 @@
 /* Win32 module loading: LoadLibraryA, GetProcAddress, FreeLibrary.
- * On Linux a module name "name.dll" (or "name") is looked up as given and
- * then as "libname.so" in the library search path; a name with a slash is a
- * file path. Any thread. */
+ * Modules that the platform provides itself (the cluster library "CLUSAPI",
+ * see clusapi.h) load by their name, with or without ".dll", on machines
+ * where the world installed them, and stay loaded. Any other name is looked
+ * up on Linux as given and then as "libname.so" in the library search path;
+ * a name with a slash is a file path. Fault injection: FailCall("LoadLibraryA")
+ * fails a load, FailCall("GetProcAddress:<export>") withholds one export.
+ * Any thread. */
 #ifndef VELPLAT_WINAPI_MODULES_H
 #define VELPLAT_WINAPI_MODULES_H
 

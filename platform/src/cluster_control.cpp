@@ -1,0 +1,283 @@
+// The C++ control API of the simulated cluster (velplat/cluster.h).
+#include <velplat/cluster.h>
+#include <velplat/registry.h>
+#include <velplat/services.h>
+#include <velplat/world.h>
+
+#include "cluster_handles.h"
+#include "cluster_model.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace velplat::cluster {
+namespace {
+
+using detail::Model;
+
+// Generated database keys: GUID texts whose first digit tells the kind and
+// whose last part counts, so that they sort in description order.
+enum KeyKind { kGroupKeys = 1, kResourceKeys = 2, kNetworkKeys = 3, kInterfaceKeys = 4 };
+
+std::string GeneratedKey(KeyKind kind, size_t position) {
+  char text[40];
+  std::snprintf(text, sizeof text, "{%d0000000-0000-0000-0000-%012zu}", static_cast<int>(kind), position + 1);
+  return text;
+}
+
+template <class Spec>
+void FillKeys(std::vector<Spec>& specs, KeyKind kind) {
+  for (size_t i = 0; i < specs.size(); ++i)
+    if (specs[i].key.empty()) specs[i].key = GeneratedKey(kind, i);
+}
+
+std::string NextNodeId(const std::vector<NodeSpec>& nodes) {
+  long highest = 0;
+  for (const auto& node : nodes) highest = std::max(highest, std::strtol(node.id.c_str(), nullptr, 10));
+  return std::to_string(highest + 1);
+}
+
+// The value an interface's "Network" entry holds: the key of the network it
+// names, or its text when no network has that name.
+std::string NetworkReference(const ClusterSpec& spec, const InterfaceSpec& networkInterface) {
+  for (const auto& network : spec.networks)
+    if (EqualsNoCase(network.name, networkInterface.network)) return network.key;
+  return networkInterface.network;
+}
+
+void CompleteInterface(const ClusterSpec& spec, InterfaceSpec& networkInterface, size_t position) {
+  if (networkInterface.key.empty()) networkInterface.key = GeneratedKey(kInterfaceKeys, position);
+  if (networkInterface.name.empty()) networkInterface.name = networkInterface.network + " - " + networkInterface.node;
+  networkInterface.network = NetworkReference(spec, networkInterface);
+}
+
+ClusterSpec Completed(ClusterSpec spec) {
+  for (size_t i = 0; i < spec.nodes.size(); ++i)
+    if (spec.nodes[i].id.empty()) spec.nodes[i].id = std::to_string(i + 1);
+  FillKeys(spec.groups, kGroupKeys);
+  FillKeys(spec.resources, kResourceKeys);
+  FillKeys(spec.networks, kNetworkKeys);
+  for (size_t i = 0; i < spec.interfaces.size(); ++i) CompleteInterface(spec, spec.interfaces[i], i);
+  return spec;
+}
+
+void WriteNode(Machine& machine, const NodeSpec& node) {
+  registry::SetString(detail::NodeKeyPath(node), "NodeName", node.name, &machine);
+}
+
+void WriteInterface(Machine& machine, const InterfaceSpec& networkInterface) {
+  const std::string path = detail::InterfaceKeyPath(networkInterface);
+  registry::SetString(path, "Name", networkInterface.name, &machine);
+  registry::SetString(path, "Node", networkInterface.node, &machine);
+  registry::SetString(path, "Network", networkInterface.network, &machine);
+  registry::SetString(path, "Address", networkInterface.address, &machine);
+}
+
+// The whole database of a member machine, written afresh.
+void WriteDatabase(Machine& machine, const ClusterSpec& spec) {
+  registry::DeleteKeyTree(detail::kDatabaseRoot, &machine);
+  registry::SetString(detail::kDatabaseRoot, "ClusterName", spec.name, &machine);
+  for (const auto& node : spec.nodes) WriteNode(machine, node);
+  for (const auto& group : spec.groups) registry::SetString(detail::GroupKeyPath(group), "Name", group.name, &machine);
+  for (const auto& resource : spec.resources) {
+    const std::string path = detail::ResourceKeyPath(resource);
+    registry::SetString(path, "Name", resource.name, &machine);
+    registry::SetString(path, "Type", resource.type, &machine);
+    for (const auto& parameter : resource.parameters) {
+      if (const auto* text = std::get_if<std::string>(&parameter.value))
+        registry::SetString(path + "\\Parameters", parameter.name, *text, &machine);
+      else
+        registry::SetDword(path + "\\Parameters", parameter.name, std::get<DWORD>(parameter.value), &machine);
+    }
+  }
+  for (const auto& network : spec.networks) {
+    const std::string path = detail::NetworkKeyPath(network);
+    registry::SetString(path, "Name", network.name, &machine);
+    registry::SetString(path, "Address", network.address, &machine);
+    registry::SetString(path, "AddressMask", network.addressMask, &machine);
+  }
+  for (const auto& networkInterface : spec.interfaces) WriteInterface(machine, networkInterface);
+}
+
+void DefineClusterService(Machine& machine) {
+  services::ServiceConfig config;
+  config.name = "ClusSvc";
+  config.displayName = "Cluster Service";
+  config.startType = SERVICE_AUTO_START;
+  config.imagePath = "%SystemRoot%\\Cluster\\clussvc.exe";
+  config.initialState = SERVICE_RUNNING;
+  services::Define(config, &machine);
+}
+
+void Join(Machine& machine, const std::shared_ptr<Model>& model) {
+  detail::Membership& membership = detail::MembershipOf(machine);
+  membership.softwareInstalled = true;
+  membership.answering = true;
+  membership.cluster = model;
+}
+
+// The machines of the cluster's nodes (the world adds missing ones).
+std::vector<Machine*> MemberMachines(const ClusterSpec& spec) {
+  std::vector<Machine*> machines;
+  for (const auto& node : spec.nodes) machines.push_back(&World::Get().Add(node.name));
+  return machines;
+}
+
+NodeSpec* FindNodeSpec(Model& model, std::string_view name) {
+  for (auto& node : model.spec.nodes)
+    if (EqualsNoCase(node.name, name)) return &node;
+  return nullptr;
+}
+
+}  // namespace
+
+void Install(const ClusterSpec& input) {
+  auto model = std::make_shared<Model>();
+  model->spec = Completed(input);
+  std::vector<Machine*> machines = MemberMachines(model->spec);
+  std::vector<Machine*> previous;
+  {
+    std::lock_guard lock(detail::Mutex());
+    if (auto old = detail::FindCluster(input.name))
+      for (const auto& node : old->spec.nodes)
+        if (Machine* machine = World::Get().Find(node.name)) previous.push_back(machine);
+  }
+  for (Machine* machine : machines) {
+    WriteDatabase(*machine, model->spec);
+    DefineClusterService(*machine);
+  }
+  std::lock_guard lock(detail::Mutex());
+  auto old = detail::FindCluster(input.name);
+  for (Machine* machine : previous)
+    if (detail::MembershipOf(*machine).cluster == old) detail::MembershipOf(*machine).cluster = nullptr;
+  detail::StoreCluster(model);
+  for (Machine* machine : machines) Join(*machine, model);
+}
+
+ClusterSpec Describe(std::string_view cluster) {
+  std::lock_guard lock(detail::Mutex());
+  auto model = detail::FindCluster(cluster);
+  return model ? model->spec : ClusterSpec{};
+}
+
+void AddNode(std::string_view cluster, const NodeSpec& input) {
+  NodeSpec node = input;
+  ClusterSpec spec;
+  std::shared_ptr<Model> model;
+  {
+    std::lock_guard lock(detail::Mutex());
+    model = detail::FindCluster(cluster);
+    if (!model) return;
+    if (node.id.empty()) node.id = NextNodeId(model->spec.nodes);
+    model->spec.nodes.push_back(node);
+    spec = model->spec;
+  }
+  std::vector<Machine*> machines = MemberMachines(spec);
+  for (Machine* machine : machines) {
+    if (EqualsNoCase(machine->Name(), node.name)) {
+      WriteDatabase(*machine, spec);
+      DefineClusterService(*machine);
+    } else {
+      WriteNode(*machine, node);
+    }
+  }
+  std::lock_guard lock(detail::Mutex());
+  Join(World::Get().Add(node.name), model);
+  detail::Deliver(*model, CLUSTER_CHANGE_NODE_ADDED, node.name, Delivery::Filtered);
+}
+
+bool RemoveNode(std::string_view cluster, std::string_view name) {
+  Machine* evicted = World::Get().Find(name);
+  NodeSpec node;
+  ClusterSpec spec;
+  std::shared_ptr<Model> model;
+  {
+    std::lock_guard lock(detail::Mutex());
+    model = detail::FindCluster(cluster);
+    NodeSpec* found = model ? FindNodeSpec(*model, name) : nullptr;
+    if (!found) return false;
+    node = *found;
+    std::erase_if(model->spec.nodes, [&](const NodeSpec& n) { return &n == found; });
+    spec = model->spec;
+    if (evicted && detail::MembershipOf(*evicted).cluster == model) detail::MembershipOf(*evicted).cluster = nullptr;
+  }
+  for (Machine* machine : MemberMachines(spec)) registry::DeleteKeyTree(detail::NodeKeyPath(node), machine);
+  if (evicted) registry::DeleteKeyTree(detail::kDatabaseRoot, evicted);
+  std::lock_guard lock(detail::Mutex());
+  detail::Deliver(*model, CLUSTER_CHANGE_NODE_DELETED, node.name, Delivery::Filtered);
+  return true;
+}
+
+bool SetNodeState(std::string_view cluster, std::string_view name, CLUSTER_NODE_STATE state) {
+  std::lock_guard lock(detail::Mutex());
+  auto model = detail::FindCluster(cluster);
+  NodeSpec* node = model ? FindNodeSpec(*model, name) : nullptr;
+  if (!node) return false;
+  node->state = state;
+  detail::Deliver(*model, CLUSTER_CHANGE_NODE_STATE, node->name, Delivery::Filtered);
+  return true;
+}
+
+void AddNetworkInterface(std::string_view cluster, const InterfaceSpec& input) {
+  InterfaceSpec networkInterface = input;
+  ClusterSpec spec;
+  std::shared_ptr<Model> model;
+  {
+    std::lock_guard lock(detail::Mutex());
+    model = detail::FindCluster(cluster);
+    if (!model) return;
+    CompleteInterface(model->spec, networkInterface, model->spec.interfaces.size());
+    model->spec.interfaces.push_back(networkInterface);
+    spec = model->spec;
+  }
+  for (Machine* machine : MemberMachines(spec)) WriteInterface(*machine, networkInterface);
+  std::lock_guard lock(detail::Mutex());
+  detail::Deliver(*model, CLUSTER_CHANGE_NETINTERFACE_ADDED, networkInterface.name, Delivery::Filtered);
+}
+
+void Post(std::string_view cluster, DWORD filterType, std::string_view objectName, Delivery delivery) {
+  std::lock_guard lock(detail::Mutex());
+  if (auto model = detail::FindCluster(cluster)) detail::Deliver(*model, filterType, objectName, delivery);
+}
+
+void InvalidatePorts(std::string_view cluster) {
+  std::lock_guard lock(detail::Mutex());
+  if (auto model = detail::FindCluster(cluster))
+    for (auto& port : model->ports) detail::Invalidate(*port);
+}
+
+void SetAnswering(Machine& machine, bool answering) {
+  std::lock_guard lock(detail::Mutex());
+  detail::MembershipOf(machine).answering = answering;
+}
+
+std::size_t OpenPortCount(std::string_view cluster) {
+  std::lock_guard lock(detail::Mutex());
+  auto model = detail::FindCluster(cluster);
+  if (!model) return 0;
+  std::size_t count = 0;
+  for (const auto& port : model->ports) count += port->valid ? 1 : 0;
+  return count;
+}
+
+bool WaitForIdlePorts(std::string_view cluster, std::chrono::milliseconds timeout) {
+  std::unique_lock lock(detail::Mutex());
+  return detail::PortsChanged().wait_for(lock, timeout, [&] {
+    auto model = detail::FindCluster(cluster);
+    if (!model) return false;
+    bool any = false;
+    for (const auto& port : model->ports) {
+      if (!port->valid) continue;
+      if (!port->queue.empty() || port->readers == 0) return false;
+      any = true;
+    }
+    return any;
+  });
+}
+
+std::size_t OpenHandleCount() {
+  std::lock_guard lock(detail::Mutex());
+  return detail::HandleCount();
+}
+
+}  // namespace velplat::cluster
