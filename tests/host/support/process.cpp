@@ -61,6 +61,9 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "velmond-test-XXXXXX").string();
   if (mkdtemp(pattern.data())) path_ = pattern;
+  // Made in advance so that the net-snmp tools do not announce making it.
+  std::error_code ignored;
+  if (!path_.empty()) std::filesystem::create_directory(path_ + "/cert_indexes", ignored);
 }
 
 TempDir::~TempDir() {
