@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <array>
 #include <cstring>
 #include <string>
@@ -89,6 +91,23 @@ TEST(ByteOrder, HostValuesTravelMostSignificantByteFirst) {
   EXPECT_EQ(0x00, portBytes[0]);
   EXPECT_EQ(0xA1, portBytes[1]);
   EXPECT_EQ(0x00A1, ntohs(port));
+}
+
+// The process also runs glibc's resolver (net-snmp uses it): the platform
+// library must export the Winsock calls under its own names only.
+TEST(WinsockNames, GlibcFunctionsOfTheSameNamesAreNotReplaced) {
+  auto library = [](const char* symbol) -> std::string {
+    void* address = dlsym(RTLD_DEFAULT, symbol);
+    Dl_info info{};
+    if (!address || !dladdr(address, &info) || !info.dli_fname) return "";
+    return info.dli_fname;
+  };
+  for (const char* name : {"gethostbyname", "inet_addr", "inet_ntoa", "htonl", "htons", "ntohl", "ntohs"}) {
+    std::string owner = library(name);
+    EXPECT_NE("", owner) << name << " must still resolve";
+    EXPECT_EQ(std::string::npos, owner.find("velplatform")) << name << " resolves into " << owner;
+  }
+  EXPECT_NE(std::string::npos, library("velws_gethostbyname").find("velplatform"));
 }
 
 }  // namespace
