@@ -18,6 +18,7 @@
 #include "winapi/modules.h"
 #include "winapi/message.h"
 #include "winapi/security.h"
+#include "winapi/user.h"
 #include "winsvc.h"
 
 #endif
