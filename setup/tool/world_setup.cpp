@@ -1,0 +1,62 @@
+// The rehearsal world.
+#include "setup/tool/world_setup.h"
+
+#include <velplat/accounts.h>
+#include <velplat/files.h>
+#include <velplat/services.h>
+#include <velplat/world.h>
+#include <winapi/files.h>  // not yet part of the platform's windows.h
+
+#include <chrono>
+
+namespace velsetup::tool {
+namespace {
+
+// Long enough to outlast the library's 60-second waits many times over.
+constexpr std::chrono::milliseconds kHang{60 * 60 * 1000};
+
+void DefineService(const ServiceSpec& spec) {
+  velplat::services::ServiceConfig config;
+  config.name = spec.name;
+  config.displayName = spec.displayName;
+  config.dependencies = spec.dependencies;
+  config.initialState = spec.state;
+  config.startTime = spec.hangs == Transition::Start ? kHang : std::chrono::milliseconds(spec.startMs);
+  config.stopTime = spec.hangs == Transition::Stop ? kHang : std::chrono::milliseconds(spec.stopMs);
+  config.startFailure = spec.startFailure;
+  velplat::services::Define(config);
+}
+
+}  // namespace
+
+std::vector<ServiceSpec> DefaultServices() {
+  ServiceSpec snmp{"SNMP", "SNMP Service", {}, SERVICE_RUNNING, 3000, 2000, Transition::None, 0};
+  ServiceSpec relay{"ClusterTrapRelay", "Cluster Trap Relay", {"SNMP"}, SERVICE_RUNNING, 1500, 1000,
+                    Transition::None, 0};
+  ServiceSpec extension{"HostMibExtension", "Host MIB Extension", {"SNMP"}, SERVICE_RUNNING, 1500, 1000,
+                        Transition::None, 0};
+  return {snmp, relay, extension};
+}
+
+std::string SetupLogPath() {
+  char directory[MAX_PATH + 1] = "";
+  GetWindowsDirectoryA(directory, sizeof directory);
+  return std::string(directory) + "\\vlmsystem\\log\\vlmsetup.log";
+}
+
+void BuildWorld(const Options& options) {
+  velplat::World::Get().Reset();
+  for (const ServiceSpec& spec : options.services.empty() ? DefaultServices() : options.services)
+    DefineService(spec);
+  for (const auto& [name, password] : options.users) {
+    velplat::accounts::UserInfo user;
+    user.name = name;
+    user.password = password;
+    velplat::accounts::SetUser(user);
+  }
+  for (const auto& [path, version] : options.versionFiles)
+    velplat::files::PutExecutable(path, velplat::files::MakeVersionResource(version, version));
+  if (options.createLog) velplat::files::PutFile(SetupLogPath(), "");
+}
+
+}  // namespace velsetup::tool
