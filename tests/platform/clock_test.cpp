@@ -39,7 +39,7 @@ TEST(VirtualClock, TwentySecondSleepEndsAtTwentySecondsAndNotBefore) {
   EXPECT_FALSE(HasEnded(sleeper));
   EXPECT_EQ(BlockedCount(), 1u);
   Advance(1ms);
-  EXPECT_EQ(BlockedCount(), 0u);  // Advance returns once the sleeper is out
+  ASSERT_EQ(BlockedCount(), 0u);  // Advance returns once the sleeper is out
   EXPECT_EQ(WaitForSingleObject(sleeper, INFINITE), WAIT_OBJECT_0);
   CloseHandle(sleeper);
 }
@@ -76,6 +76,7 @@ TEST(VirtualClock, NinetySecondEventWaitTimesOutOnlyOnceAdvanced) {
   Advance(89999ms);
   EXPECT_FALSE(HasEnded(waiter));
   Advance(1ms);
+  ASSERT_EQ(BlockedCount(), 0u);
   ASSERT_EQ(WaitForSingleObject(waiter, INFINITE), WAIT_OBJECT_0);
   EXPECT_EQ(wait.result, WAIT_TIMEOUT);
   CloseHandle(waiter);
@@ -120,12 +121,13 @@ TEST(VirtualClock, SleepersWakeOneDeadlineAtATimeEarliestFirst) {
 
   ASSERT_TRUE(AdvanceToNextDeadline());
   EXPECT_EQ(NowMs(), 10000u);
+  ASSERT_EQ(BlockedCount(), 2u);
   EXPECT_EQ(WaitForSingleObject(early, INFINITE), WAIT_OBJECT_0);
-  EXPECT_EQ(BlockedCount(), 2u);
   EXPECT_FALSE(HasEnded(middle));
 
   ASSERT_TRUE(AdvanceToNextDeadline());
   EXPECT_EQ(NowMs(), 20000u);
+  ASSERT_EQ(BlockedCount(), 1u);
   EXPECT_EQ(WaitForSingleObject(middle, INFINITE), WAIT_OBJECT_0);
   EXPECT_FALSE(HasEnded(late));
 
@@ -171,7 +173,7 @@ TEST(VirtualClock, HundredsOfSleepersWakeTogether) {
   Advance(19999ms);
   EXPECT_EQ(BlockedCount(), kSleepers);
   Advance(1ms);
-  EXPECT_EQ(BlockedCount(), 0u);
+  ASSERT_EQ(BlockedCount(), 0u);
   for (size_t first = 0; first < kSleepers; first += MAXIMUM_WAIT_OBJECTS) {
     const DWORD count = static_cast<DWORD>(std::min<size_t>(MAXIMUM_WAIT_OBJECTS, kSleepers - first));
     EXPECT_EQ(WaitForMultipleObjects(count, &sleepers[first], TRUE, INFINITE), WAIT_OBJECT_0);

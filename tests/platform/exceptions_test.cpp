@@ -161,8 +161,13 @@ LONG CALLBACK UnprotectAndContinue(PEXCEPTION_POINTERS pointers) {
   return noise.size() == 100 ? EXCEPTION_CONTINUE_EXECUTION : EXCEPTION_CONTINUE_SEARCH;
 }
 
-// Keeps integer and floating-point values live across a faulting store.
-RAW_ACCESS double StoreBetweenSums(uintptr_t address, double a, double b, long x, long y) {
+// Keeps integer and floating-point values live in registers across a
+// faulting store; the inputs are volatile so that nothing is folded away.
+volatile double inputA = 1.25, inputB = 2.5;
+volatile long inputX = 7, inputY = 5;
+RAW_ACCESS double StoreBetweenSums(uintptr_t address) {
+  const double a = inputA, b = inputB;
+  const long x = inputX, y = inputY;
   const double product = a * b;
   const long sum = x * 3 + y;
   *reinterpret_cast<volatile long*>(address) = sum;
@@ -173,7 +178,7 @@ TEST_F(Exceptions, ContinuingAFaultRunsTheInstructionAgainWithItsRegisters) {
   protectedPage = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   ASSERT_NE(protectedPage, MAP_FAILED);
   PVOID registration = AddVectoredExceptionHandler(1, UnprotectAndContinue);
-  const double result = StoreBetweenSums(reinterpret_cast<uintptr_t>(protectedPage), 1.25, 2.5, 7, 5);
+  const double result = StoreBetweenSums(reinterpret_cast<uintptr_t>(protectedPage));
   EXPECT_EQ(*static_cast<long*>(protectedPage), 26);
   EXPECT_DOUBLE_EQ(result, 1.25 * 2.5 + 26 + 1.25 - 2.5 + 2);
   EXPECT_EQ(RemoveVectoredExceptionHandler(registration), 1u);

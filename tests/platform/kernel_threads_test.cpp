@@ -170,11 +170,12 @@ TEST(KernelApc, ApcWaitsForAnAlertableWaitAndLosesToASignalledObject) {
   apcParameter = 0;
   HANDLE event = CreateEventA(nullptr, TRUE, TRUE, nullptr);
   ASSERT_NE(QueueUserAPC(RecordApc, GetCurrentThread(), 9), 0u);
-  EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0);         // not alertable
-  EXPECT_EQ(WaitForSingleObjectEx(event, INFINITE, TRUE), WAIT_OBJECT_0);  // object first
+  // Bounded waits: a wrong order would otherwise block for good.
+  EXPECT_EQ(WaitForSingleObject(event, 5000), WAIT_OBJECT_0);         // not alertable
+  EXPECT_EQ(WaitForSingleObjectEx(event, 5000, TRUE), WAIT_OBJECT_0);  // object first
   EXPECT_EQ(apcParameter.load(), 0u);
   ResetEvent(event);
-  EXPECT_EQ(WaitForSingleObjectEx(event, INFINITE, TRUE), WAIT_IO_COMPLETION);  // no block
+  EXPECT_EQ(WaitForSingleObjectEx(event, 5000, TRUE), WAIT_IO_COMPLETION);  // at once
   EXPECT_EQ(apcParameter.load(), 9u);
   EXPECT_EQ(SleepEx(0, TRUE), 0u);  // the queue is empty again
   CloseHandle(event);
