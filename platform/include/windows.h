@@ -16,6 +16,7 @@
 #include "winapi/environment.h"
 #include "winapi/eventlog.h"
 #include "winapi/modules.h"
+#include "winapi/files.h"
 #include "winapi/message.h"
 #include "winapi/security.h"
 #include "winapi/user.h"
