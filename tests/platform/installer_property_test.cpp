@@ -1,11 +1,9 @@
 // Installer property queries: the size convention of MsiGetPropertyA (room
 // counted with the terminator, lengths without), values that do not fit,
-// unset and case-sensitive names, handles that are not open, and the record
-// of queries that tests read back.
+// unset and case-sensitive names, and handles that are not open.
 #include <msiquery.h>
 #include <windows.h>
 
-#include <velplat/faults.h>
 #include <velplat/installer.h>
 
 #include <gtest/gtest.h>
@@ -17,12 +15,7 @@ namespace {
 
 namespace installer = velplat::installer;
 
-class InstallerProperty : public ::testing::Test {
- protected:
-  void TearDown() override { velplat::faults::Clear(); }
-};
-
-TEST_F(InstallerProperty, ValueThatFitsIsCopiedAndItsLengthReturnedWithoutTerminator) {
+TEST(InstallerProperty, ValueThatFitsIsCopiedAndItsLengthReturnedWithoutTerminator) {
   installer::Session session(installer::Properties{{"INST_MODE", "SILENT"}});
   char buffer[10];
   std::memset(buffer, 'x', sizeof buffer);
@@ -39,7 +32,7 @@ TEST_F(InstallerProperty, ValueThatFitsIsCopiedAndItsLengthReturnedWithoutTermin
   EXPECT_EQ(9u, count);
 }
 
-TEST_F(InstallerProperty, ValueThatDoesNotFitAnnouncesItsLengthAndLeavesATerminatedPrefix) {
+TEST(InstallerProperty, ValueThatDoesNotFitAnnouncesItsLengthAndLeavesATerminatedPrefix) {
   installer::Session session(installer::Properties{{"INST_MODE", "0123456789AB"}});
   char small[10];
   DWORD count = sizeof small;
@@ -61,7 +54,7 @@ TEST_F(InstallerProperty, ValueThatDoesNotFitAnnouncesItsLengthAndLeavesATermina
   EXPECT_EQ(12u, none);
 }
 
-TEST_F(InstallerProperty, UnsetAndDifferentlyCasedNamesReadAsEmpty) {
+TEST(InstallerProperty, UnsetAndDifferentlyCasedNamesReadAsEmpty) {
   installer::Session session(installer::Properties{{"INST_MODE", "SILENT"}, {"EMPTY", ""}});
   char buffer[16] = "stale";
   DWORD count = sizeof buffer;
@@ -78,7 +71,7 @@ TEST_F(InstallerProperty, UnsetAndDifferentlyCasedNamesReadAsEmpty) {
   EXPECT_EQ(0u, count);
 }
 
-TEST_F(InstallerProperty, NullArgumentsAreRefusedExceptALengthOnlyQuery) {
+TEST(InstallerProperty, NullArgumentsAreRefusedExceptALengthOnlyQuery) {
   installer::Session session(installer::Properties{{"NAME", "value"}});
   char buffer[16];
   DWORD count = sizeof buffer;
@@ -88,7 +81,7 @@ TEST_F(InstallerProperty, NullArgumentsAreRefusedExceptALengthOnlyQuery) {
   EXPECT_EQ(5u, count);
 }
 
-TEST_F(InstallerProperty, OnlyOpenHandlesAnswer) {
+TEST(InstallerProperty, OnlyOpenHandlesAnswer) {
   char buffer[16];
   DWORD count = sizeof buffer;
   EXPECT_EQ(static_cast<UINT>(ERROR_INVALID_HANDLE), MsiGetPropertyA(0, "NAME", buffer, &count));
@@ -106,30 +99,6 @@ TEST_F(InstallerProperty, OnlyOpenHandlesAnswer) {
   // Handles are never reused.
   installer::Session next;
   EXPECT_NE(handle, next.handle());
-}
-
-TEST_F(InstallerProperty, QueriesAreRecordedAsMadeAndFaultsAreReturnedUnchanged) {
-  installer::Session session(installer::Properties{{"INST_MODE", "a long value"}});
-  char buffer[10];
-  DWORD count = sizeof buffer;
-  MsiGetPropertyA(session.handle(), "INST_MODE", buffer, &count);
-  count = 0;
-  MsiGetPropertyA(session.handle(), "OTHER", nullptr, &count);
-
-  velplat::faults::FailCall("MsiGetPropertyA", ERROR_INSTALL_FAILURE);
-  count = sizeof buffer;
-  EXPECT_EQ(static_cast<UINT>(ERROR_INSTALL_FAILURE), MsiGetPropertyA(session.handle(), "INST_MODE", buffer, &count));
-
-  auto queries = installer::Queries(session.handle());
-  ASSERT_EQ(2u, queries.size());
-  EXPECT_EQ("INST_MODE", queries[0].name);
-  EXPECT_TRUE(queries[0].hadBuffer);
-  EXPECT_EQ(10u, queries[0].bufferChars);
-  EXPECT_EQ(static_cast<UINT>(ERROR_MORE_DATA), queries[0].result);
-  EXPECT_EQ(12u, queries[0].reportedChars);
-  EXPECT_EQ("OTHER", queries[1].name);
-  EXPECT_FALSE(queries[1].hadBuffer);
-  EXPECT_EQ(static_cast<UINT>(ERROR_SUCCESS), queries[1].result);
 }
 
 }  // namespace
