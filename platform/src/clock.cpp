@@ -7,6 +7,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <map>
@@ -40,7 +41,7 @@ bool WakeEarliest(std::unique_lock<std::mutex>& lock, uint64_t limit) {
   auto& c = Clock();
   if (c.timers.empty() || c.timers.begin()->first > limit) return false;
   const uint64_t deadline = c.timers.begin()->first;
-  c.now.store(deadline);
+  if (deadline > c.now.load()) c.now.store(deadline);  // never backwards
   while (!c.timers.empty() && c.timers.begin()->first == deadline) {
     Waiter& waiter = *c.timers.begin()->second;
     waiter.ackOnLeave = true;
@@ -76,7 +77,7 @@ void Advance(std::chrono::milliseconds by) {
   const uint64_t target = c.now.load() + static_cast<uint64_t>(std::max<int64_t>(by.count(), 0));
   while (WakeEarliest(lock, target)) {
   }
-  c.now.store(target);
+  c.now.store(std::max(target, c.now.load()));
 }
 
 bool AdvanceToNextDeadline() {

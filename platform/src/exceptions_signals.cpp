@@ -24,7 +24,9 @@ constexpr size_t kAltStackSize = 256 * 1024;
 // stack overflow: the guard area, and a frame that jumped over it.
 constexpr uintptr_t kOverflowReach = 64 * 1024;
 
-size_t PageSize() { return static_cast<size_t>(sysconf(_SC_PAGESIZE)); }
+// Read once at load, so that the signal handler need not ask.
+const size_t kPageSize = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+size_t PageSize() { return kPageSize; }
 
 // Lowest usable address of the calling thread's stack, 0 when unknown. Read
 // by the signal handler.

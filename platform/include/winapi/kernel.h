@@ -101,8 +101,10 @@ VELPLAT_API DWORD WINAPI GetCurrentThreadId(void);
 VELPLAT_API DWORD WINAPI GetCurrentProcessId(void);
 
 /* Heap. LocalAlloc, GlobalAlloc and HeapAlloc share one heap, so a fixed
- * block may be released by any of the three release calls. Moveable blocks
- * are refused with ERROR_INVALID_PARAMETER. */
+ * block may be released by any of the three release calls (and by nothing
+ * else; blocks from malloc may not be passed here). Moveable blocks are
+ * refused with ERROR_INVALID_PARAMETER. Failures set ERROR_NOT_ENOUGH_MEMORY,
+ * HeapAlloc's included. */
 VELPLAT_API HLOCAL WINAPI LocalAlloc(UINT uFlags, SIZE_T uBytes);
 /* NULL on success, the block itself on failure. */
 VELPLAT_API HLOCAL WINAPI LocalFree(HLOCAL hMem);
