@@ -1,17 +1,24 @@
-// The MSCS back-end as discovery sees it. The cluster API is not bound yet,
-// so detection finds no cluster and the set-up operations are never reached.
+// The MSCS back-end as discovery sees it.
 #include "backends/mscs/mscs_discovery.h"
+
+#include "backends/mscs/change_watch.h"
+#include "backends/mscs/cluster_address.h"
+#include "backends/mscs/cluster_model.h"
+#include "backends/mscs/detection.h"
+#include "backends/mscs/node_addresses.h"
 
 namespace velmon::mscs {
 namespace {
 
-LONG DetectMscsCluster() { return 0; }
+void ResolveNodeAddresses() { ResolveMscsNodeAddresses(); }
 
 }  // namespace
 
 const DiscoveryOperations& MscsDiscoveryOperations() {
-  static const DiscoveryOperations operations = {&DetectMscsCluster, nullptr, nullptr, nullptr,
-                                                 nullptr,            nullptr, nullptr, nullptr};
+  static const DiscoveryOperations operations = {
+      &DetectMscsCluster,    &ReadLocalNodeId,  &FillMscsMemberTable,  &ResolveNodeAddresses,
+      &SetMscsClusterAddress, &GetMscsNodeName, &LoadNodeDescription, &WatchMscsChanges,
+  };
   return operations;
 }
 

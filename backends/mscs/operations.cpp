@@ -1,9 +1,15 @@
-// The MSCS attribute operations. The cluster API is not bound yet, so MSCS
-// provides none and vendor 2 answers the defaults.
 #include "backends/mscs/operations.h"
+
+#include "backends/mscs/attributes.h"
 
 namespace velmon::mscs {
 
-const ClusterOperations* MscsOperations() { return nullptr; }
+const ClusterOperations* MscsOperations() {
+  static const ClusterOperations operations = {
+      &GetMscsVendorName, &GetMscsSoftwareVersion, &GetMscsServiceStatus, &GetMscsSoftwareType,
+      nullptr,            &GetMscsLocalNodeIndex,  &GetMscsClusterName,   nullptr,
+  };
+  return &operations;
+}
 
 }  // namespace velmon::mscs

@@ -6,7 +6,8 @@
 
 namespace velmon::mscs {
 
-// Null while the back-end provides none.
+// MSCS answers every operation but the MIB identifier (the agent's default
+// for every vendor but Oracle RAC) and the node state column.
 const ClusterOperations* MscsOperations();
 
 }  // namespace velmon::mscs
