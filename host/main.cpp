@@ -85,7 +85,9 @@ int Run(const Options& options) {
     return 1;
   }
 
-  SnmpServer server;
+  // Never destroyed: the signal thread may still be waking it while the
+  // process leaves.
+  SnmpServer& server = *new SnmpServer;
   AgentLibrary& agentRef = *agent;
   QueryFunction query = [&agentRef](Pdu pdu, std::vector<Binding>& bindings) { return agentRef.Query(pdu, bindings); };
   if (!server.Start(options.server, view, query, error)) {

@@ -70,8 +70,6 @@ std::string BoundEndpoint(int sock, const std::string& fallback) {
 
 SnmpServer::SnmpServer() = default;
 
-SnmpServer::~SnmpServer() { Shutdown(); }
-
 bool SnmpServer::Start(const ServerConfig& config, const Oid& view, QueryFunction query, std::string& error) {
   view_ = view;
   int fds[2];
@@ -208,13 +206,10 @@ void SnmpServer::SendTrap(const Trap& trap) {
 }
 
 void SnmpServer::Shutdown() {
-  if (wakeRead_ >= 0) {
-    if (started_) unregister_readfd(wakeRead_);
-    close(wakeRead_);
-    close(wakeWrite_);
-    wakeRead_ = wakeWrite_ = -1;
-  }
+  // The wake-up pipe stays open until destruction: Stop and PostTrap may
+  // still be writing to it from other threads.
   if (started_) {
+    unregister_readfd(wakeRead_);
     snmp_shutdown(kApplication);
     started_ = false;
   }
@@ -223,6 +218,12 @@ void SnmpServer::Shutdown() {
     std::filesystem::remove_all(privateDir_, ignored);
     privateDir_.clear();
   }
+}
+
+SnmpServer::~SnmpServer() {
+  Shutdown();
+  if (wakeRead_ >= 0) close(wakeRead_);
+  if (wakeWrite_ >= 0) close(wakeWrite_);
 }
 
 }  // namespace velmond

@@ -9,7 +9,8 @@
 //
 // Thread-safety: net-snmp is single-threaded. Start, Run and Shutdown belong
 // to one thread (the main thread); Stop and PostTrap may be called from any
-// thread, and the loop picks their work up at once.
+// thread, and the loop picks their work up at once. They stay safe after
+// Shutdown, until the object is destroyed.
 #ifndef VELMOND_SNMP_SERVER_H
 #define VELMOND_SNMP_SERVER_H
 

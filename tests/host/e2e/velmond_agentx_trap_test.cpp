@@ -96,7 +96,7 @@ TEST_P(Traps, AgentsQueuedTrapReachesSnmptrapd) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, Traps, ::testing::Values("1", "2c"),
-                         [](const auto& info) { return std::string(info.param) == "1" ? "V1" : "V2c"; });
+                         [](const ::testing::TestParamInfo<const char*>& param) { return std::string(param.param) == "1" ? "V1" : "V2c"; });
 
 }  // namespace
 }  // namespace velmond::testing
