@@ -181,8 +181,10 @@ std::optional<RegValue> ParseRegValue(const std::string& name, const toml::node&
             "sz, expand, multi, dword, qword, binary";
     return std::nullopt;
   }
-  const auto& [form, inner] = *table->begin();
-  std::string kind(form.str());
+  // The iterator owns what it points at: keep it alive while both are used.
+  auto only = table->begin();
+  std::string kind(only->first.str());
+  const toml::node& inner = only->second;
   bool ok = false;
   if (kind == "sz" || kind == "expand") {
     if (auto text = inner.value_exact<std::string>()) {
