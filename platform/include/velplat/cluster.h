@@ -8,7 +8,8 @@
 // is written from it:
 //   Cluster\Nodes\<id>                 NodeName
 //   Cluster\Groups\<key>               Name
-//   Cluster\Resources\<key>            Name, Type, Group; Parameters\<each parameter>
+//   Cluster\Resources\<key>            Name, Type; Parameters\<each parameter>
+//                                      (no Parameters key for a resource without any)
 //   Cluster\Networks\<key>             Name, Address, AddressMask
 //   Cluster\NetworkInterfaces\<key>    Name, Node, Network, Address
 // The cluster API's registry functions read these keys, so both views agree
@@ -16,7 +17,8 @@
 //
 // Installing also makes the machines cluster members: "CLUSAPI" loads there
 // and the service ClusSvc is defined (running, automatic start; change it
-// through velplat/services.h).
+// through velplat/services.h after installing: Install and AddNode define it
+// afresh).
 //
 // Changes notify the cluster's notification ports: AddNode posts
 // CLUSTER_CHANGE_NODE_ADDED, RemoveNode CLUSTER_CHANGE_NODE_DELETED,
