@@ -1,9 +1,26 @@
-// The Brennic Clusters attribute operations: none yet, so vendor 1 answers
-// the defaults.
+// The Brennic Clusters operations table.
 #include "backends/brennic/operations.h"
 
-namespace velmon::brennic {
+#include "backends/brennic/attributes.h"
 
-const ClusterOperations* BrennicOperations() { return nullptr; }
+namespace velmon::brennic {
+namespace {
+
+// No MIB identifier of its own and no live node state: those answer the
+// defaults.
+const ClusterOperations kOperations = {
+    .vendorName = &GetClusterVendorName,
+    .softwareVersion = &GetClusterSoftwareVersion,
+    .serviceStatus = &GetClusterServiceStatus,
+    .softwareType = &GetClusterSoftwareType,
+    .mibOid = nullptr,
+    .localNodeIndex = &GetLocalNodeIndex,
+    .clusterName = &GetClusterName,
+    .nodeState = nullptr,
+};
+
+}  // namespace
+
+const ClusterOperations* BrennicOperations() { return &kOperations; }
 
 }  // namespace velmon::brennic

@@ -1,5 +1,5 @@
 // The Brennic Clusters back-end's cluster attribute operations, for the
-// dispatch.
+// dispatch on ClusterVendor 1.
 #ifndef VELMON_BACKENDS_BRENNIC_OPERATIONS_H
 #define VELMON_BACKENDS_BRENNIC_OPERATIONS_H
 
@@ -7,7 +7,8 @@
 
 namespace velmon::brennic {
 
-// Null while the back-end provides none.
+// The six Brennic operations; the MIB identifier and the node state column
+// are left to the defaults (null members).
 const ClusterOperations* BrennicOperations();
 
 }  // namespace velmon::brennic
