@@ -47,8 +47,14 @@ LONG WINAPI PrintFailureEvents(EXCEPTION_POINTERS*) {
   for (;;) Sleep(1000);
 }
 
-__attribute__((no_sanitize("address", "undefined"))) void WriteToBadAddress(void*) {
-  *reinterpret_cast<volatile int*>(0x10) = 1;
+// An unmapped address that no compiler treats as a null dereference.
+volatile int* BadAddress() {
+  static volatile uintptr_t address = 0x1000;
+  return reinterpret_cast<volatile int*>(address);
+}
+
+__attribute__((noinline, no_sanitize("address", "thread", "undefined"))) void WriteToBadAddress(void*) {
+  *BadAddress() = 1;
 }
 
 __attribute__((no_sanitize("undefined"))) void DivideByZero(void*) {
@@ -86,7 +92,7 @@ TEST_F(FailureFrameDeathTest, AccessViolationIsReportedThenKillsTheProcess) {
               "EVENT\\[A Tarvik agent thread has failed\\.\\|\\|Exception information:\\|\\|"
               "<T>Thread:<T><T>FindClusterVendor\\|<T>Exception code:<T>0xc0000005\\|<T>Exception flags:<T>0x0\\|"
               "<T>Exception address:<T>0x[0-9a-f]+\\|<T>Exception info\\[0\\]:<T>0x1\\|"
-              "<T>Exception info\\[1\\]:<T>0x10\\|");
+              "<T>Exception info\\[1\\]:<T>0x1000\\|");
 }
 
 TEST_F(FailureFrameDeathTest, IntegerDivideByZeroIsReportedThenKillsTheProcess) {
