@@ -28,11 +28,11 @@ namespace velmond {
 enum class TrapVersion { V1, V2c };
 
 struct ServerConfig {
-  std::string listen = "udp:127.0.0.1:1161";  // net-snmp transport specification
+  std::string listen = "udp:127.0.0.1:1161";  // net-snmp transport string
   std::string community = "public";           // read-only, v1 and v2c
   std::string writeCommunity;                 // empty: none; Sets reach the agent only through it
   std::string agentxSocket;                   // not empty: AgentX subagent of this master instead of listening
-  std::vector<std::string> trapSinks;         // transport specifications
+  std::vector<std::string> trapSinks;         // transport strings
   TrapVersion trapVersion = TrapVersion::V2c;
 };
 
@@ -46,7 +46,7 @@ class SnmpServer {
   // Sets net-snmp up, registers the view and opens the transport (or starts
   // the AgentX session). False with a message on failure.
   bool Start(const ServerConfig& config, const Oid& view, QueryFunction query, std::string& error);
-  // Where requests are served, as a transport specification with the port
+  // Where requests are served, as a transport string with the port
   // actually bound ("udp:127.0.0.1:40123"), or "agentx:<socket>".
   const std::string& Endpoint() const { return endpoint_; }
 

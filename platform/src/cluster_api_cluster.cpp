@@ -14,7 +14,7 @@ namespace {
 // when it is a member, else the first node's machine.
 velplat::Machine* DatabaseMachine(velplat::Machine& local, const Model& model) {
   if (MembershipOf(local).cluster.get() == &model) return &local;
-  for (const auto& node : model.spec.nodes)
+  for (const auto& node : model.shape.nodes)
     if (auto* machine = velplat::World::Get().Find(node.name)) return machine;
   return &local;
 }
@@ -59,14 +59,14 @@ DWORD WINAPI GetClusterInformation(HCLUSTER hCluster, LPWSTR lpszClusterName, LP
   std::lock_guard lock(Mutex());
   HandleObject* object = FindHandle(hCluster, Kind::Cluster);
   if (!object) return ERROR_INVALID_HANDLE;
-  const velplat::cluster::ClusterSpec& spec = object->cluster->spec;
+  const velplat::cluster::ClusterSpec& shape = object->cluster->shape;
   if (lpClusterInfo) {
     if (lpClusterInfo->dwVersionInfoSize < sizeof(CLUSTERVERSIONINFO)) return ERROR_INVALID_PARAMETER;
-    lpClusterInfo->MajorVersion = spec.majorVersion;
-    lpClusterInfo->MinorVersion = spec.minorVersion;
-    lpClusterInfo->BuildNumber = spec.buildNumber;
-    CopyField(spec.vendorId, lpClusterInfo->szVendorId, std::size(lpClusterInfo->szVendorId));
-    CopyField(spec.csdVersion, lpClusterInfo->szCSDVersion, std::size(lpClusterInfo->szCSDVersion));
+    lpClusterInfo->MajorVersion = shape.majorVersion;
+    lpClusterInfo->MinorVersion = shape.minorVersion;
+    lpClusterInfo->BuildNumber = shape.buildNumber;
+    CopyField(shape.vendorId, lpClusterInfo->szVendorId, std::size(lpClusterInfo->szVendorId));
+    CopyField(shape.csdVersion, lpClusterInfo->szCSDVersion, std::size(lpClusterInfo->szCSDVersion));
   }
-  return CopyName(spec.name, lpszClusterName, lpcchClusterName);
+  return CopyName(shape.name, lpszClusterName, lpcchClusterName);
 }

@@ -15,32 +15,32 @@ namespace {
 
 using Items = std::vector<std::pair<DWORD, std::string>>;
 
-template <class Spec>
-void AddNames(Items& items, DWORD type, const std::vector<Spec>& specs) {
-  for (const Spec& spec : specs) items.emplace_back(type, spec.name);
+template <class Shape>
+void AddNames(Items& items, DWORD type, const std::vector<Shape>& shapes) {
+  for (const Shape& shape : shapes) items.emplace_back(type, shape.name);
 }
 
-Items ClusterItems(const velplat::cluster::ClusterSpec& spec, DWORD types) {
+Items ClusterItems(const velplat::cluster::ClusterSpec& shape, DWORD types) {
   Items items;
-  if (types & CLUSTER_ENUM_NODE) AddNames(items, CLUSTER_ENUM_NODE, spec.nodes);
+  if (types & CLUSTER_ENUM_NODE) AddNames(items, CLUSTER_ENUM_NODE, shape.nodes);
   if (types & CLUSTER_ENUM_RESTYPE) {
     std::set<std::string, velplat::NoCaseLess> seen;
-    for (const auto& resource : spec.resources)
+    for (const auto& resource : shape.resources)
       if (seen.insert(resource.type).second) items.emplace_back(CLUSTER_ENUM_RESTYPE, resource.type);
   }
-  if (types & CLUSTER_ENUM_RESOURCE) AddNames(items, CLUSTER_ENUM_RESOURCE, spec.resources);
-  if (types & CLUSTER_ENUM_GROUP) AddNames(items, CLUSTER_ENUM_GROUP, spec.groups);
-  if (types & CLUSTER_ENUM_NETWORK) AddNames(items, CLUSTER_ENUM_NETWORK, spec.networks);
-  if (types & CLUSTER_ENUM_NETINTERFACE) AddNames(items, CLUSTER_ENUM_NETINTERFACE, spec.interfaces);
+  if (types & CLUSTER_ENUM_RESOURCE) AddNames(items, CLUSTER_ENUM_RESOURCE, shape.resources);
+  if (types & CLUSTER_ENUM_GROUP) AddNames(items, CLUSTER_ENUM_GROUP, shape.groups);
+  if (types & CLUSTER_ENUM_NETWORK) AddNames(items, CLUSTER_ENUM_NETWORK, shape.networks);
+  if (types & CLUSTER_ENUM_NETINTERFACE) AddNames(items, CLUSTER_ENUM_NETINTERFACE, shape.interfaces);
   return items;
 }
 
-Items GroupItems(const velplat::cluster::ClusterSpec& spec, std::string_view group, DWORD types) {
+Items GroupItems(const velplat::cluster::ClusterSpec& shape, std::string_view group, DWORD types) {
   Items items;
   if (types & CLUSTER_GROUP_ENUM_CONTAINS)
-    for (const auto& resource : spec.resources)
+    for (const auto& resource : shape.resources)
       if (velplat::EqualsNoCase(resource.group, group)) items.emplace_back(CLUSTER_GROUP_ENUM_CONTAINS, resource.name);
-  if (types & CLUSTER_GROUP_ENUM_NODES) AddNames(items, CLUSTER_GROUP_ENUM_NODES, spec.nodes);
+  if (types & CLUSTER_GROUP_ENUM_NODES) AddNames(items, CLUSTER_GROUP_ENUM_NODES, shape.nodes);
   return items;
 }
 
@@ -69,7 +69,7 @@ HCLUSENUM WINAPI ClusterOpenEnum(HCLUSTER hCluster, DWORD dwType) {
   HandleObject object;
   object.kind = Kind::Enum;
   object.cluster = cluster->cluster;
-  object.items = ClusterItems(cluster->cluster->spec, dwType);
+  object.items = ClusterItems(cluster->cluster->shape, dwType);
   return static_cast<HCLUSENUM>(InsertHandle(std::move(object)));
 }
 
@@ -88,7 +88,7 @@ HGROUPENUM WINAPI ClusterGroupOpenEnum(HGROUP hGroup, DWORD dwType) {
   HandleObject object;
   object.kind = Kind::GroupEnum;
   object.cluster = group->cluster;
-  object.items = GroupItems(group->cluster->spec, group->name, dwType);
+  object.items = GroupItems(group->cluster->shape, group->name, dwType);
   return static_cast<HGROUPENUM>(InsertHandle(std::move(object)));
 }
 

@@ -51,7 +51,7 @@ bool ResourceOpens(const Model& model, std::string_view name) {
 bool NetworkOpens(const Model& model, std::string_view name) { return FindNetwork(model, name) != nullptr; }
 
 // The owner that group and resource states report: the first node.
-std::string OwnerNode(const Model& model) { return model.spec.nodes.empty() ? "" : model.spec.nodes.front().name; }
+std::string OwnerNode(const Model& model) { return model.shape.nodes.empty() ? "" : model.shape.nodes.front().name; }
 
 }  // namespace
 

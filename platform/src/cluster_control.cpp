@@ -25,10 +25,10 @@ std::string GeneratedKey(KeyKind kind, size_t position) {
   return text;
 }
 
-template <class Spec>
-void FillKeys(std::vector<Spec>& specs, KeyKind kind) {
-  for (size_t i = 0; i < specs.size(); ++i)
-    if (specs[i].key.empty()) specs[i].key = GeneratedKey(kind, i);
+template <class Shape>
+void FillKeys(std::vector<Shape>& shapes, KeyKind kind) {
+  for (size_t i = 0; i < shapes.size(); ++i)
+    if (shapes[i].key.empty()) shapes[i].key = GeneratedKey(kind, i);
 }
 
 std::string NextNodeId(const std::vector<NodeSpec>& nodes) {
@@ -39,26 +39,26 @@ std::string NextNodeId(const std::vector<NodeSpec>& nodes) {
 
 // The value an interface's "Network" entry holds: the key of the network it
 // names, or its text when no network has that name.
-std::string NetworkReference(const ClusterSpec& spec, const InterfaceSpec& networkInterface) {
-  for (const auto& network : spec.networks)
+std::string NetworkReference(const ClusterSpec& shape, const InterfaceSpec& networkInterface) {
+  for (const auto& network : shape.networks)
     if (EqualsNoCase(network.name, networkInterface.network)) return network.key;
   return networkInterface.network;
 }
 
-void CompleteInterface(const ClusterSpec& spec, InterfaceSpec& networkInterface, size_t position) {
+void CompleteInterface(const ClusterSpec& shape, InterfaceSpec& networkInterface, size_t position) {
   if (networkInterface.key.empty()) networkInterface.key = GeneratedKey(kInterfaceKeys, position);
   if (networkInterface.name.empty()) networkInterface.name = networkInterface.network + " - " + networkInterface.node;
-  networkInterface.network = NetworkReference(spec, networkInterface);
+  networkInterface.network = NetworkReference(shape, networkInterface);
 }
 
-ClusterSpec Completed(ClusterSpec spec) {
-  for (size_t i = 0; i < spec.nodes.size(); ++i)
-    if (spec.nodes[i].id.empty()) spec.nodes[i].id = std::to_string(i + 1);
-  FillKeys(spec.groups, kGroupKeys);
-  FillKeys(spec.resources, kResourceKeys);
-  FillKeys(spec.networks, kNetworkKeys);
-  for (size_t i = 0; i < spec.interfaces.size(); ++i) CompleteInterface(spec, spec.interfaces[i], i);
-  return spec;
+ClusterSpec Completed(ClusterSpec shape) {
+  for (size_t i = 0; i < shape.nodes.size(); ++i)
+    if (shape.nodes[i].id.empty()) shape.nodes[i].id = std::to_string(i + 1);
+  FillKeys(shape.groups, kGroupKeys);
+  FillKeys(shape.resources, kResourceKeys);
+  FillKeys(shape.networks, kNetworkKeys);
+  for (size_t i = 0; i < shape.interfaces.size(); ++i) CompleteInterface(shape, shape.interfaces[i], i);
+  return shape;
 }
 
 void WriteNode(Machine& machine, const NodeSpec& node) {
@@ -74,12 +74,12 @@ void WriteInterface(Machine& machine, const InterfaceSpec& networkInterface) {
 }
 
 // The whole database of a member machine, written afresh.
-void WriteDatabase(Machine& machine, const ClusterSpec& spec) {
+void WriteDatabase(Machine& machine, const ClusterSpec& shape) {
   registry::DeleteKeyTree(detail::kDatabaseRoot, &machine);
-  registry::SetString(detail::kDatabaseRoot, "ClusterName", spec.name, &machine);
-  for (const auto& node : spec.nodes) WriteNode(machine, node);
-  for (const auto& group : spec.groups) registry::SetString(detail::GroupKeyPath(group), "Name", group.name, &machine);
-  for (const auto& resource : spec.resources) {
+  registry::SetString(detail::kDatabaseRoot, "ClusterName", shape.name, &machine);
+  for (const auto& node : shape.nodes) WriteNode(machine, node);
+  for (const auto& group : shape.groups) registry::SetString(detail::GroupKeyPath(group), "Name", group.name, &machine);
+  for (const auto& resource : shape.resources) {
     const std::string path = detail::ResourceKeyPath(resource);
     registry::SetString(path, "Name", resource.name, &machine);
     registry::SetString(path, "Type", resource.type, &machine);
@@ -90,13 +90,13 @@ void WriteDatabase(Machine& machine, const ClusterSpec& spec) {
         registry::SetDword(path + "\\Parameters", parameter.name, std::get<DWORD>(parameter.value), &machine);
     }
   }
-  for (const auto& network : spec.networks) {
+  for (const auto& network : shape.networks) {
     const std::string path = detail::NetworkKeyPath(network);
     registry::SetString(path, "Name", network.name, &machine);
     registry::SetString(path, "Address", network.address, &machine);
     registry::SetString(path, "AddressMask", network.addressMask, &machine);
   }
-  for (const auto& networkInterface : spec.interfaces) WriteInterface(machine, networkInterface);
+  for (const auto& networkInterface : shape.interfaces) WriteInterface(machine, networkInterface);
 }
 
 void DefineClusterService(Machine& machine) {
@@ -117,14 +117,14 @@ void Join(Machine& machine, const std::shared_ptr<Model>& model) {
 }
 
 // The machines of the cluster's nodes (the world adds missing ones).
-std::vector<Machine*> MemberMachines(const ClusterSpec& spec) {
+std::vector<Machine*> MemberMachines(const ClusterSpec& shape) {
   std::vector<Machine*> machines;
-  for (const auto& node : spec.nodes) machines.push_back(&World::Get().Add(node.name));
+  for (const auto& node : shape.nodes) machines.push_back(&World::Get().Add(node.name));
   return machines;
 }
 
 NodeSpec* FindNodeSpec(Model& model, std::string_view name) {
-  for (auto& node : model.spec.nodes)
+  for (auto& node : model.shape.nodes)
     if (EqualsNoCase(node.name, name)) return &node;
   return nullptr;
 }
@@ -133,17 +133,17 @@ NodeSpec* FindNodeSpec(Model& model, std::string_view name) {
 
 void Install(const ClusterSpec& input) {
   auto model = std::make_shared<Model>();
-  model->spec = Completed(input);
-  std::vector<Machine*> machines = MemberMachines(model->spec);
+  model->shape = Completed(input);
+  std::vector<Machine*> machines = MemberMachines(model->shape);
   std::vector<Machine*> previous;
   {
     std::lock_guard lock(detail::Mutex());
     if (auto old = detail::FindCluster(input.name))
-      for (const auto& node : old->spec.nodes)
+      for (const auto& node : old->shape.nodes)
         if (Machine* machine = World::Get().Find(node.name)) previous.push_back(machine);
   }
   for (Machine* machine : machines) {
-    WriteDatabase(*machine, model->spec);
+    WriteDatabase(*machine, model->shape);
     DefineClusterService(*machine);
   }
   std::lock_guard lock(detail::Mutex());
@@ -157,25 +157,25 @@ void Install(const ClusterSpec& input) {
 ClusterSpec Describe(std::string_view cluster) {
   std::lock_guard lock(detail::Mutex());
   auto model = detail::FindCluster(cluster);
-  return model ? model->spec : ClusterSpec{};
+  return model ? model->shape : ClusterSpec{};
 }
 
 void AddNode(std::string_view cluster, const NodeSpec& input) {
   NodeSpec node = input;
-  ClusterSpec spec;
+  ClusterSpec shape;
   std::shared_ptr<Model> model;
   {
     std::lock_guard lock(detail::Mutex());
     model = detail::FindCluster(cluster);
     if (!model) return;
-    if (node.id.empty()) node.id = NextNodeId(model->spec.nodes);
-    model->spec.nodes.push_back(node);
-    spec = model->spec;
+    if (node.id.empty()) node.id = NextNodeId(model->shape.nodes);
+    model->shape.nodes.push_back(node);
+    shape = model->shape;
   }
-  std::vector<Machine*> machines = MemberMachines(spec);
+  std::vector<Machine*> machines = MemberMachines(shape);
   for (Machine* machine : machines) {
     if (EqualsNoCase(machine->Name(), node.name)) {
-      WriteDatabase(*machine, spec);
+      WriteDatabase(*machine, shape);
       DefineClusterService(*machine);
     } else {
       WriteNode(*machine, node);
@@ -189,7 +189,7 @@ void AddNode(std::string_view cluster, const NodeSpec& input) {
 bool RemoveNode(std::string_view cluster, std::string_view name) {
   Machine* evicted = World::Get().Find(name);
   NodeSpec node;
-  ClusterSpec spec;
+  ClusterSpec shape;
   std::shared_ptr<Model> model;
   {
     std::lock_guard lock(detail::Mutex());
@@ -197,11 +197,11 @@ bool RemoveNode(std::string_view cluster, std::string_view name) {
     NodeSpec* found = model ? FindNodeSpec(*model, name) : nullptr;
     if (!found) return false;
     node = *found;
-    std::erase_if(model->spec.nodes, [&](const NodeSpec& n) { return &n == found; });
-    spec = model->spec;
+    std::erase_if(model->shape.nodes, [&](const NodeSpec& n) { return &n == found; });
+    shape = model->shape;
     if (evicted && detail::MembershipOf(*evicted).cluster == model) detail::MembershipOf(*evicted).cluster = nullptr;
   }
-  for (Machine* machine : MemberMachines(spec)) registry::DeleteKeyTree(detail::NodeKeyPath(node), machine);
+  for (Machine* machine : MemberMachines(shape)) registry::DeleteKeyTree(detail::NodeKeyPath(node), machine);
   if (evicted) registry::DeleteKeyTree(detail::kDatabaseRoot, evicted);
   std::lock_guard lock(detail::Mutex());
   detail::Deliver(*model, CLUSTER_CHANGE_NODE_DELETED, node.name, Delivery::Filtered);
@@ -220,17 +220,17 @@ bool SetNodeState(std::string_view cluster, std::string_view name, CLUSTER_NODE_
 
 void AddNetworkInterface(std::string_view cluster, const InterfaceSpec& input) {
   InterfaceSpec networkInterface = input;
-  ClusterSpec spec;
+  ClusterSpec shape;
   std::shared_ptr<Model> model;
   {
     std::lock_guard lock(detail::Mutex());
     model = detail::FindCluster(cluster);
     if (!model) return;
-    CompleteInterface(model->spec, networkInterface, model->spec.interfaces.size());
-    model->spec.interfaces.push_back(networkInterface);
-    spec = model->spec;
+    CompleteInterface(model->shape, networkInterface, model->shape.interfaces.size());
+    model->shape.interfaces.push_back(networkInterface);
+    shape = model->shape;
   }
-  for (Machine* machine : MemberMachines(spec)) WriteInterface(*machine, networkInterface);
+  for (Machine* machine : MemberMachines(shape)) WriteInterface(*machine, networkInterface);
   std::lock_guard lock(detail::Mutex());
   detail::Deliver(*model, CLUSTER_CHANGE_NETINTERFACE_ADDED, networkInterface.name, Delivery::Filtered);
 }

@@ -12,10 +12,10 @@ std::map<std::string, std::shared_ptr<Model>, NoCaseLess>& Clusters() {
   return *clusters;
 }
 
-template <class Spec>
-const Spec* FindByName(const std::vector<Spec>& specs, std::string_view name) {
-  for (const Spec& spec : specs)
-    if (EqualsNoCase(spec.name, name)) return &spec;
+template <class Shape>
+const Shape* FindByName(const std::vector<Shape>& shapes, std::string_view name) {
+  for (const Shape& shape : shapes)
+    if (EqualsNoCase(shape.name, name)) return &shape;
   return nullptr;
 }
 
@@ -43,7 +43,7 @@ std::shared_ptr<Model> FindCluster(std::string_view name) {
 }
 
 void StoreCluster(std::shared_ptr<Model> model) {
-  auto& slot = Clusters()[model->spec.name];
+  auto& slot = Clusters()[model->shape.name];
   if (slot)
     for (auto& port : slot->ports) Invalidate(*port);
   slot = std::move(model);
@@ -68,13 +68,13 @@ void Invalidate(Port& port) {
   PortsChanged().notify_all();
 }
 
-const NodeSpec* FindNode(const Model& model, std::string_view name) { return FindByName(model.spec.nodes, name); }
-const GroupSpec* FindGroup(const Model& model, std::string_view name) { return FindByName(model.spec.groups, name); }
+const NodeSpec* FindNode(const Model& model, std::string_view name) { return FindByName(model.shape.nodes, name); }
+const GroupSpec* FindGroup(const Model& model, std::string_view name) { return FindByName(model.shape.groups, name); }
 const ResourceSpec* FindResource(const Model& model, std::string_view name) {
-  return FindByName(model.spec.resources, name);
+  return FindByName(model.shape.resources, name);
 }
 const NetworkSpec* FindNetwork(const Model& model, std::string_view name) {
-  return FindByName(model.spec.networks, name);
+  return FindByName(model.shape.networks, name);
 }
 
 std::string NodeKeyPath(const NodeSpec& node) { return std::string(kDatabaseRoot) + "\\Nodes\\" + node.id; }

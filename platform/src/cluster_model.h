@@ -46,7 +46,7 @@ struct Port {
 };
 
 struct Model {
-  ClusterSpec spec;  // keys and node identifiers filled in
+  ClusterSpec shape;  // keys and node identifiers filled in
   std::vector<std::shared_ptr<Port>> ports;  // open ports, valid or not
 };
 

@@ -88,17 +88,17 @@ bool Digits(std::string_view text, size_t& at, std::string& out) {
   return true;
 }
 
-std::optional<Conversion> ParseConversion(std::string_view spec) {
+std::optional<Conversion> ParseConversion(std::string_view shape) {
   Conversion c;
   size_t at = 0;
-  while (at < spec.size() && std::string_view("-+ #0").find(spec[at]) != std::string_view::npos) c.flags += spec[at++];
-  if (!Digits(spec, at, c.width)) return std::nullopt;
-  if (at < spec.size() && spec[at] == '.') {
+  while (at < shape.size() && std::string_view("-+ #0").find(shape[at]) != std::string_view::npos) c.flags += shape[at++];
+  if (!Digits(shape, at, c.width)) return std::nullopt;
+  if (at < shape.size() && shape[at] == '.') {
     c.precision.push_back('.');
     ++at;
-    if (!Digits(spec, at, c.precision)) return std::nullopt;
+    if (!Digits(shape, at, c.precision)) return std::nullopt;
   }
-  const std::string_view rest = spec.substr(at);
+  const std::string_view rest = shape.substr(at);
   std::string_view size;
   for (std::string_view candidate : {"I64", "I32", "ll", "l", "h", "w"}) {
     if (rest.substr(0, candidate.size()) == candidate) {
@@ -212,7 +212,7 @@ Formatted FormatText(std::string_view source, const FormatOptions& options, Inse
       unsigned number = static_cast<unsigned>(escape - '0');
       if (end < source.size() && source[end] >= '0' && source[end] <= '9')
         number = number * 10 + static_cast<unsigned>(source[end++] - '0');
-      std::string_view spec = "s";
+      std::string_view shape = "s";
       if (end < source.size() && source[end] == '!') {
         const size_t close = source.find('!', end + 1);
         if (close == std::string_view::npos) {
@@ -222,7 +222,7 @@ Formatted FormatText(std::string_view source, const FormatOptions& options, Inse
           }
           return {ERROR_INVALID_PARAMETER, {}};
         }
-        spec = source.substr(end + 1, close - end - 1);
+        shape = source.substr(end + 1, close - end - 1);
         end = close + 1;
       }
       const std::string_view written = source.substr(at, end - at);
@@ -231,7 +231,7 @@ Formatted FormatText(std::string_view source, const FormatOptions& options, Inse
         out.Text(written);
         continue;
       }
-      const auto conversion = ParseConversion(spec);
+      const auto conversion = ParseConversion(shape);
       if (!conversion) return {ERROR_INVALID_PARAMETER, {}};
       const std::optional<DWORD_PTR> value = arguments ? arguments->Get(number) : std::nullopt;
       if (!value) {

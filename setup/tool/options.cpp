@@ -33,22 +33,22 @@ std::vector<std::string> Split(const std::string& text, char separator) {
   return parts;
 }
 
-bool ApplyServiceKey(ServiceSpec& spec, const std::string& key, const std::string& value, std::string& error) {
+bool ApplyServiceKey(ServiceSpec& shape, const std::string& key, const std::string& value, std::string& error) {
   if (key == "display") {
-    spec.displayName = value;
+    shape.displayName = value;
   } else if (key == "depends") {
-    spec.dependencies = Split(value, '+');
+    shape.dependencies = Split(value, '+');
   } else if (key == "state" && (value == "running" || value == "stopped")) {
-    spec.state = value == "running" ? SERVICE_RUNNING : SERVICE_STOPPED;
+    shape.state = value == "running" ? SERVICE_RUNNING : SERVICE_STOPPED;
   } else if (key == "hang" && (value == "start" || value == "stop")) {
-    spec.hangs = value == "start" ? Transition::Start : Transition::Stop;
+    shape.hangs = value == "start" ? Transition::Start : Transition::Stop;
   } else if (key == "start" || key == "stop" || key == "fail") {
     auto number = Number(value);
     if (!number) {
       error = "not a number: " + key + "=" + value;
       return false;
     }
-    (key == "start" ? spec.startMs : key == "stop" ? spec.stopMs : spec.startFailure) = *number;
+    (key == "start" ? shape.startMs : key == "stop" ? shape.stopMs : shape.startFailure) = *number;
   } else {
     error = "unknown service setting: " + key + "=" + value;
     return false;
@@ -59,23 +59,23 @@ bool ApplyServiceKey(ServiceSpec& spec, const std::string& key, const std::strin
 }  // namespace
 
 std::optional<ServiceSpec> ParseServiceSpec(const std::string& text, std::string& error) {
-  ServiceSpec spec;
+  ServiceSpec shape;
   auto colon = text.find(':');
-  spec.name = text.substr(0, colon);
-  if (spec.name.empty()) {
+  shape.name = text.substr(0, colon);
+  if (shape.name.empty()) {
     error = "a service needs a name: " + text;
     return std::nullopt;
   }
-  if (colon == std::string::npos) return spec;
+  if (colon == std::string::npos) return shape;
   for (const std::string& setting : Split(text.substr(colon + 1), ',')) {
     auto pair = Pair(setting, '=');
     if (!pair) {
       error = "expected key=value: " + setting;
       return std::nullopt;
     }
-    if (!ApplyServiceKey(spec, pair->first, pair->second, error)) return std::nullopt;
+    if (!ApplyServiceKey(shape, pair->first, pair->second, error)) return std::nullopt;
   }
-  return spec;
+  return shape;
 }
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
@@ -112,9 +112,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
     } else if (arg == "--service") {
       auto text = value();
       if (!text) return std::nullopt;
-      auto spec = ParseServiceSpec(*text, error);
-      if (!spec) return std::nullopt;
-      options.services.push_back(*spec);
+      auto shape = ParseServiceSpec(*text, error);
+      if (!shape) return std::nullopt;
+      options.services.push_back(*shape);
     } else if (arg == "--library") {
       auto text = value();
       if (!text) return std::nullopt;

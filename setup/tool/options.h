@@ -7,8 +7,8 @@
 //   --property NAME=VALUE   installer property (repeatable)
 //   --silent                the same as --property INST_MODE=SILENT
 //   --no-handle             the actions get installer handle 0
-//   --service SPEC          a service of the local machine (repeatable);
-//                           SPEC is NAME[:key=value,...] with the keys
+//   --service TEXT          a service of the local machine (repeatable);
+//                           TEXT is NAME[:key=value,...] with the keys
 //                           display=TEXT, depends=A+B, state=running|stopped,
 //                           start=MS, stop=MS, hang=start|stop, fail=CODE
 //   --user NAME:PASSWORD    an existing local account (repeatable)

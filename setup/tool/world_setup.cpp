@@ -15,15 +15,15 @@ namespace {
 // Long enough to outlast the library's 60-second waits many times over.
 constexpr std::chrono::milliseconds kHang{60 * 60 * 1000};
 
-void DefineService(const ServiceSpec& spec) {
+void DefineService(const ServiceSpec& shape) {
   velplat::services::ServiceConfig config;
-  config.name = spec.name;
-  config.displayName = spec.displayName;
-  config.dependencies = spec.dependencies;
-  config.initialState = spec.state;
-  config.startTime = spec.hangs == Transition::Start ? kHang : std::chrono::milliseconds(spec.startMs);
-  config.stopTime = spec.hangs == Transition::Stop ? kHang : std::chrono::milliseconds(spec.stopMs);
-  config.startFailure = spec.startFailure;
+  config.name = shape.name;
+  config.displayName = shape.displayName;
+  config.dependencies = shape.dependencies;
+  config.initialState = shape.state;
+  config.startTime = shape.hangs == Transition::Start ? kHang : std::chrono::milliseconds(shape.startMs);
+  config.stopTime = shape.hangs == Transition::Stop ? kHang : std::chrono::milliseconds(shape.stopMs);
+  config.startFailure = shape.startFailure;
   velplat::services::Define(config);
 }
 
@@ -46,8 +46,8 @@ std::string SetupLogPath() {
 
 void BuildWorld(const Options& options) {
   velplat::World::Get().Reset();
-  for (const ServiceSpec& spec : options.services.empty() ? DefaultServices() : options.services)
-    DefineService(spec);
+  for (const ServiceSpec& shape : options.services.empty() ? DefaultServices() : options.services)
+    DefineService(shape);
   for (const auto& [name, password] : options.users) {
     velplat::accounts::UserInfo user;
     user.name = name;

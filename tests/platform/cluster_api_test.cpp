@@ -30,21 +30,21 @@ std::string N(const WCHAR* text) {
 }
 
 cluster::ClusterSpec ThreeNodes() {
-  cluster::ClusterSpec spec;
-  spec.name = "ALPHA";
-  spec.buildNumber = 224;
-  spec.vendorId = "Vendor Text";
-  spec.nodes = {{"NODE1", "", ClusterNodeUp}, {"NODE2", "", ClusterNodeDown}, {"NODE12", "12", ClusterNodeUp}};
-  spec.groups = {{"Cluster Group"}, {"Hidden Group", false}};
-  spec.resources = {
+  cluster::ClusterSpec shape;
+  shape.name = "ALPHA";
+  shape.buildNumber = 224;
+  shape.vendorId = "Vendor Text";
+  shape.nodes = {{"NODE1", "", ClusterNodeUp}, {"NODE2", "", ClusterNodeDown}, {"NODE12", "12", ClusterNodeUp}};
+  shape.groups = {{"Cluster Group"}, {"Hidden Group", false}};
+  shape.resources = {
       {"Cluster IP Address", "IP Address", "Cluster Group",
        {{"Address", std::string("10.0.0.100")}, {"SubnetMask", std::string("255.255.255.0")}, {"EnableNetBIOS", DWORD{1}}}},
       {"Broken Disk", "Physical Disk", "Cluster Group", {}, false},
       {"Cluster Name", "Network Name", "Cluster Group", {{"Name", std::string("ALPHA")}}},
   };
-  spec.networks = {{"Public", "10.0.0.0", "255.255.255.0"}};
-  spec.interfaces = {{"1", "Public", "10.0.0.1"}, {"2", "Public", "10.0.0.2"}};
-  return spec;
+  shape.networks = {{"Public", "10.0.0.0", "255.255.255.0"}};
+  shape.interfaces = {{"1", "Public", "10.0.0.1"}, {"2", "Public", "10.0.0.2"}};
+  return shape;
 }
 
 class ClusterApi : public ::testing::Test {

@@ -33,10 +33,10 @@ class ClusterNotify : public ::testing::Test {
   void SetUp() override {
     velplat::World::Get().Reset();
     velplat::World::Get().SetLocal("NODE1");
-    cluster::ClusterSpec spec;
-    spec.name = "ALPHA";
-    spec.nodes = {{"NODE1"}, {"NODE2"}};
-    cluster::Install(spec);
+    cluster::ClusterSpec shape;
+    shape.name = "ALPHA";
+    shape.nodes = {{"NODE1"}, {"NODE2"}};
+    cluster::Install(shape);
     handle_ = OpenCluster(nullptr);
     ASSERT_NE(nullptr, handle_);
     port_ = CreateClusterNotifyPort(static_cast<HCHANGE>(INVALID_HANDLE_VALUE), handle_, 0xF, 1);

@@ -104,7 +104,7 @@ struct ClusterSpec {
 
 // Installs the cluster on the machine of every node, adding missing machines.
 // A cluster of the same name is replaced (its open ports are invalidated).
-void Install(const ClusterSpec& spec);
+void Install(const ClusterSpec& shape);
 
 // The cluster's description as it is now (nodes added and removed included).
 ClusterSpec Describe(std::string_view cluster);

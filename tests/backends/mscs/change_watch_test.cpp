@@ -38,8 +38,8 @@ class MscsWatch : public testing::Test {
     }
   }
   // Discovery's MSCS path with the cluster API bound, up to the waiting watch.
-  void Start(const cluster::ClusterSpec& spec, const std::string& local = "") {
-    test::InstallCluster(spec, local);
+  void Start(const cluster::ClusterSpec& shape, const std::string& local = "") {
+    test::InstallCluster(shape, local);
     ASSERT_EQ(1, BindClusterApi());
     discovery_ = std::thread([] { RunMscsDiscovery(MscsDiscoveryOperations()); });
     Settle();
@@ -100,9 +100,9 @@ TEST_F(MscsWatch, StateChangeOfAWatchedNodeRereadsAddressesAndRewritesTheDescrip
 }
 
 TEST_F(MscsWatch, DeletingANodeWhoseNameLeadsAnothersRemovesBoth) {
-  cluster::ClusterSpec spec = test::ThreeNodeCluster();
-  spec.nodes = {{"NODE1"}, {"node12"}, {"NODE3"}};
-  Start(spec, "NODE3");
+  cluster::ClusterSpec shape = test::ThreeNodeCluster();
+  shape.nodes = {{"NODE1"}, {"node12"}, {"NODE3"}};
+  Start(shape, "NODE3");
   ASSERT_EQ(3u, test::NodeRows().size());
   cluster::RemoveNode(test::kClusterName, "NODE1");
   Settle();

@@ -31,8 +31,8 @@ class MscsModel : public testing::Test {
  protected:
   // Installs the cluster, binds the API and builds the member table with its
   // addresses, as discovery does.
-  static void Build(const cluster::ClusterSpec& spec) {
-    test::InstallCluster(spec);
+  static void Build(const cluster::ClusterSpec& shape) {
+    test::InstallCluster(shape);
     ASSERT_EQ(1, BindClusterApi());
     FillMscsMemberTable();
     ResolveMscsNodeAddresses();
@@ -53,11 +53,11 @@ class MscsModel : public testing::Test {
 };
 
 TEST_F(MscsModel, TwoNodesOnTheMatchingNetworkGetTheirInterfaceAddresses) {
-  cluster::ClusterSpec spec = test::ThreeNodeCluster();
-  spec.nodes.pop_back();
-  spec.networks.insert(spec.networks.begin(), {"Private", "192.168.0.0", "255.255.0.0"});
-  spec.interfaces.push_back({"1", "Private", "192.168.0.1"});
-  Build(spec);
+  cluster::ClusterSpec shape = test::ThreeNodeCluster();
+  shape.nodes.pop_back();
+  shape.networks.insert(shape.networks.begin(), {"Private", "192.168.0.0", "255.255.0.0"});
+  shape.interfaces.push_back({"1", "Private", "192.168.0.1"});
+  Build(shape);
   EXPECT_THAT(test::Members(3), ElementsAre("1:1:NODE1:10.0.0.1", "2:2:NODE2:10.0.0.2", "0:::0.0.0.0"));
   EXPECT_EQ("NODE2", NodeName(1));
   EXPECT_EQ("", NodeName(2));
@@ -65,27 +65,27 @@ TEST_F(MscsModel, TwoNodesOnTheMatchingNetworkGetTheirInterfaceAddresses) {
 }
 
 TEST_F(MscsModel, TwoDigitIdentifierKeepsItsFirstDigitAndFindsNoInterface) {
-  cluster::ClusterSpec spec = test::ThreeNodeCluster();
-  spec.nodes = {{"NODE1", "1"}, {"NODE10", "10"}};
-  spec.interfaces = {{"10", "Public", "10.0.0.10"}};
-  Build(spec);
+  cluster::ClusterSpec shape = test::ThreeNodeCluster();
+  shape.nodes = {{"NODE1", "1"}, {"NODE10", "10"}};
+  shape.interfaces = {{"10", "Public", "10.0.0.10"}};
+  Build(shape);
   EXPECT_THAT(test::Members(2), ElementsAre("1:1:NODE1:0.0.0.0", "2:1:NODE10:0.0.0.0"));
 }
 
 TEST_F(MscsModel, OfTwoNetworksWithTheSameMaskTheFirstInKeyOrderIsTaken) {
-  cluster::ClusterSpec spec = test::ThreeNodeCluster();
-  spec.networks = {{"Private", "192.168.0.0", "255.255.255.0", "{NET-B}"},
+  cluster::ClusterSpec shape = test::ThreeNodeCluster();
+  shape.networks = {{"Private", "192.168.0.0", "255.255.255.0", "{NET-B}"},
                    {"Public", "10.0.0.0", "255.255.255.0", "{NET-A}"}};
-  spec.interfaces = {{"1", "Private", "192.168.0.1"}, {"1", "Public", "10.0.0.1"},
+  shape.interfaces = {{"1", "Private", "192.168.0.1"}, {"1", "Public", "10.0.0.1"},
                      {"2", "Private", "192.168.0.2"}, {"2", "Public", "10.0.0.2"}};
-  Build(spec);
+  Build(shape);
   EXPECT_THAT(test::Members(2), ElementsAre("1:1:NODE1:10.0.0.1", "2:2:NODE2:10.0.0.2"));
 }
 
 TEST_F(MscsModel, InterfaceWithEmptyNodeGivesEveryWalkedMemberItsAddress) {
-  cluster::ClusterSpec spec = test::ThreeNodeCluster();
-  spec.interfaces = {{"2", "Public", "10.0.0.2"}, {"", "Public", "10.0.0.9"}, {"3", "Public", "not an address"}};
-  Build(spec);
+  cluster::ClusterSpec shape = test::ThreeNodeCluster();
+  shape.interfaces = {{"2", "Public", "10.0.0.2"}, {"", "Public", "10.0.0.9"}, {"3", "Public", "not an address"}};
+  Build(shape);
   EXPECT_THAT(test::Members(4), ElementsAre("1:1:NODE1:10.0.0.9", "2:2:NODE2:10.0.0.9", "3:3:NODE3:10.0.0.9",
                                             "0:::0.0.0.0"));
   // Addresses are only ever written: a later pass without matches keeps them.
@@ -95,48 +95,48 @@ TEST_F(MscsModel, InterfaceWithEmptyNodeGivesEveryWalkedMemberItsAddress) {
 }
 
 TEST_F(MscsModel, SubnetMaskComesFromTheFirstResourceThatHasOne) {
-  cluster::ClusterSpec spec = test::ThreeNodeCluster();
-  spec.resources = {{"Disk Q:", "Physical Disk", "Cluster Group", {{"Drive", std::string("Q:")}}},
+  cluster::ClusterSpec shape = test::ThreeNodeCluster();
+  shape.resources = {{"Disk Q:", "Physical Disk", "Cluster Group", {{"Drive", std::string("Q:")}}},
                     test::AddressResource("Cluster IP Address", "10.0.0.100", "255.255.255.0"),
                     test::AddressResource("Web Address", "192.168.0.100", "255.255.0.0")};
-  spec.networks = {{"Web", "192.168.0.0", "255.255.0.0"}, {"Public", "10.0.0.0", "255.255.255.0"}};
-  spec.interfaces.push_back({"1", "Web", "192.168.0.1"});
-  Build(spec);
+  shape.networks = {{"Web", "192.168.0.0", "255.255.0.0"}, {"Public", "10.0.0.0", "255.255.255.0"}};
+  shape.interfaces.push_back({"1", "Web", "192.168.0.1"});
+  Build(shape);
   // The disk has Parameters but no mask (the buffer is emptied), so the
   // cluster address resource decides: the Public network.
   EXPECT_EQ("1:1:NODE1:10.0.0.1", test::Members(1)[0]);
 }
 
 TEST_F(MscsModel, ClusterAddressComesFromTheFirstResourceWhoseNameLeads) {
-  cluster::ClusterSpec spec = test::ThreeNodeCluster();
-  Build(spec);
+  cluster::ClusterSpec shape = test::ThreeNodeCluster();
+  Build(shape);
   EXPECT_EQ("10.0.0.100", ClusterAddress());
 
   // The first word alone leads "Cluster IP Address" and comes first.
-  spec.resources.insert(spec.resources.begin(), test::AddressResource("Cluster", "10.0.0.7", ""));
-  cluster::Install(spec);
+  shape.resources.insert(shape.resources.begin(), test::AddressResource("Cluster", "10.0.0.7", ""));
+  cluster::Install(shape);
   EXPECT_EQ("10.0.0.7", ClusterAddress());
 
   // A resource that cannot be opened is passed over but uses up its position.
-  spec.resources.front() = {"Cluster", "Physical Disk", "Cluster Group", {}, false};
-  cluster::Install(spec);
+  shape.resources.front() = {"Cluster", "Physical Disk", "Cluster Group", {}, false};
+  cluster::Install(shape);
   EXPECT_EQ("10.0.0.100", ClusterAddress());
 
-  spec.resources = {test::AddressResource("Cluster IP Address", "", "255.255.255.0")};
-  cluster::Install(spec);
+  shape.resources = {test::AddressResource("Cluster IP Address", "", "255.255.255.0")};
+  cluster::Install(shape);
   EXPECT_EQ("0.0.0.0", ClusterAddress());
 
-  spec.resources.clear();  // no such resource: the value stays
-  cluster::Install(spec);
+  shape.resources.clear();  // no such resource: the value stays
+  cluster::Install(shape);
   EXPECT_EQ("1.2.3.4", ClusterAddress());
   EXPECT_EQ(0u, cluster::OpenHandleCount());
 }
 
 TEST_F(MscsModel, MemberTableStaysWhenTheClusterCannotBeReadAndCutsLongNames) {
-  cluster::ClusterSpec spec = test::ThreeNodeCluster();
+  cluster::ClusterSpec shape = test::ThreeNodeCluster();
   // 254 characters fit the 255 announced; 300 do not and end the scan.
-  spec.nodes = {{"NODE1"}, {std::string(254, 'L')}, {std::string(300, 'M')}};
-  test::InstallCluster(spec, "NODE1");
+  shape.nodes = {{"NODE1"}, {std::string(254, 'L')}, {std::string(300, 'M')}};
+  test::InstallCluster(shape, "NODE1");
   ASSERT_EQ(1, BindClusterApi());
   velplat::faults::FailCall("ClusterOpenEnum", ERROR_NOT_ENOUGH_MEMORY);
   FillMscsMemberTable();

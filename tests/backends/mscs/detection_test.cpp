@@ -128,18 +128,18 @@ INSTANTIATE_TEST_SUITE_P(Every, MscsDetectionOutcome,
                          [](const auto& outcome) { return std::string(outcome.param.name); });
 
 TEST(MscsAttributes, AnswerTheVersionRecordAndTheClusterName) {
-  cluster::ClusterSpec spec = test::ThreeNodeCluster();
-  spec.name = std::string(254, 'N');  // the longest name the 255 characters announced hold
-  spec.vendorId = std::string(64, 'V');  // fills the record's field
-  test::InstallCluster(spec);
+  cluster::ClusterSpec shape = test::ThreeNodeCluster();
+  shape.name = std::string(254, 'N');  // the longest name the 255 characters announced hold
+  shape.vendorId = std::string(64, 'V');  // fills the record's field
+  test::InstallCluster(shape);
   ASSERT_EQ(2, DetectMscsCluster());
   EXPECT_EQ("1.0 Build Number 224", Text(&GetMscsSoftwareVersion));
   EXPECT_EQ(std::string(63, 'V'), Text(&GetMscsVendorName));
   Status status = -1;
   EXPECT_EQ(std::string(254, 'N'), Text(&GetMscsClusterName, &status));
   EXPECT_EQ(kNoError, status);
-  spec.name += "NN";  // does not fit: no name, still no error
-  cluster::Install(spec);
+  shape.name += "NN";  // does not fit: no name, still no error
+  cluster::Install(shape);
   EXPECT_EQ("", Text(&GetMscsClusterName, &status));
   EXPECT_EQ(kNoError, status);
   EXPECT_EQ(23201, Number(&GetMscsSoftwareType));
@@ -149,8 +149,8 @@ TEST(MscsAttributes, AnswerTheVersionRecordAndTheClusterName) {
 }
 
 TEST(MscsAttributes, ServiceStatusTellsClusterGroupAndServiceApart) {
-  cluster::ClusterSpec spec = test::ThreeNodeCluster();
-  test::InstallCluster(spec);
+  cluster::ClusterSpec shape = test::ThreeNodeCluster();
+  test::InstallCluster(shape);
   ASSERT_EQ(2, DetectMscsCluster());
   Status status = -1;
 
@@ -174,19 +174,19 @@ TEST(MscsAttributes, ServiceStatusTellsClusterGroupAndServiceApart) {
   EXPECT_EQ(3, Number(&GetMscsServiceStatus, &status));
   EXPECT_EQ(kNoError, status);
 
-  spec.groups = {{"Locked Group", false}};  // a first group that cannot be opened
-  cluster::Install(spec);
+  shape.groups = {{"Locked Group", false}};  // a first group that cannot be opened
+  cluster::Install(shape);
   EXPECT_EQ(4, Number(&GetMscsServiceStatus));
-  spec.groups.clear();
-  cluster::Install(spec);
+  shape.groups.clear();
+  cluster::Install(shape);
   EXPECT_EQ(4, Number(&GetMscsServiceStatus));
   EXPECT_EQ(0u, cluster::OpenHandleCount());
 }
 
 TEST(MscsAttributes, LocalNodeIndexIsTheFirstMemberWithTheSameFirstCharacter) {
-  cluster::ClusterSpec spec = test::ThreeNodeCluster();
-  spec.nodes = {{"NODE2", "2"}, {"NODE1", "1"}, {"NODE12", "12"}};
-  test::InstallCluster(spec, "NODE12");
+  cluster::ClusterSpec shape = test::ThreeNodeCluster();
+  shape.nodes = {{"NODE2", "2"}, {"NODE1", "1"}, {"NODE12", "12"}};
+  test::InstallCluster(shape, "NODE12");
   ASSERT_EQ(2, DetectMscsCluster());
   EXPECT_EQ(1, Number(&GetMscsLocalNodeIndex));  // no identifier yet: matches the empty record 0
   FillMscsMemberTable();

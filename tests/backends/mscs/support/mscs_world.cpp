@@ -13,20 +13,20 @@ namespace velmon::test {
 namespace cluster = velplat::cluster;
 
 cluster::ClusterSpec ThreeNodeCluster() {
-  cluster::ClusterSpec spec;
-  spec.name = kClusterName;
-  spec.nodes = {{"NODE1"}, {"NODE2"}, {"NODE3"}};
-  spec.groups = {{"Cluster Group"}};
-  spec.resources = {AddressResource("Cluster IP Address", "10.0.0.100", "255.255.255.0"),
+  cluster::ClusterSpec shape;
+  shape.name = kClusterName;
+  shape.nodes = {{"NODE1"}, {"NODE2"}, {"NODE3"}};
+  shape.groups = {{"Cluster Group"}};
+  shape.resources = {AddressResource("Cluster IP Address", "10.0.0.100", "255.255.255.0"),
                     {"Cluster Name", "Network Name", "Cluster Group", {{"Name", std::string(kClusterName)}}}};
-  spec.networks = {{"Public", "10.0.0.0", "255.255.255.0"}};
-  spec.interfaces = {{"1", "Public", "10.0.0.1"}, {"2", "Public", "10.0.0.2"}, {"3", "Public", "10.0.0.3"}};
-  return spec;
+  shape.networks = {{"Public", "10.0.0.0", "255.255.255.0"}};
+  shape.interfaces = {{"1", "Public", "10.0.0.1"}, {"2", "Public", "10.0.0.2"}, {"3", "Public", "10.0.0.3"}};
+  return shape;
 }
 
-void InstallCluster(const cluster::ClusterSpec& spec, const std::string& local) {
-  cluster::Install(spec);
-  velplat::World::Get().SetLocal(local.empty() ? spec.nodes.front().name : local);
+void InstallCluster(const cluster::ClusterSpec& shape, const std::string& local) {
+  cluster::Install(shape);
+  velplat::World::Get().SetLocal(local.empty() ? shape.nodes.front().name : local);
 }
 
 cluster::ResourceSpec AddressResource(const std::string& name, const std::string& address, const std::string& mask) {

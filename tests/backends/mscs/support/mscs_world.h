@@ -24,7 +24,7 @@ velplat::cluster::ClusterSpec ThreeNodeCluster();
 
 // Installs the cluster and makes the node `local` (default: the first) the
 // local machine.
-void InstallCluster(const velplat::cluster::ClusterSpec& spec, const std::string& local = "");
+void InstallCluster(const velplat::cluster::ClusterSpec& shape, const std::string& local = "");
 
 // An IP address resource with these parameters (either may be empty: left out).
 velplat::cluster::ResourceSpec AddressResource(const std::string& name, const std::string& address,
