@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the default preset and runs the agent in the C host program, which
-# loads libvelmon.so by name, starts it and walks its view.
+# Builds the default preset and starts velmond, the SNMP host daemon, on
+# udp:127.0.0.1:1161 with the embedded two-member Oracle RAC world. Extra
+# arguments go to velmond (for example --world examples/worlds/oracle-rac-256.toml).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset default >/dev/null
-cmake --build --preset default -j "$(nproc)" --target velmon sdk_host
-exec build/default/tests/sdk_host build/default/agent/libvelmon.so
+cmake --build --preset default -j "$(nproc)" --target velmond velmon
+exec build/default/host/velmond "$@"
