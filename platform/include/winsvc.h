@@ -14,37 +14,8 @@
 #define VELPLAT_WINSVC_H
 
 #include "winapi/types.h"
+#include "winapi/access.h"
 
-#ifndef READ_CONTROL
-#define READ_CONTROL 0x00020000L
-#endif
-#ifndef STANDARD_RIGHTS_READ
-#define STANDARD_RIGHTS_READ READ_CONTROL
-#endif
-#ifndef STANDARD_RIGHTS_WRITE
-#define STANDARD_RIGHTS_WRITE READ_CONTROL
-#endif
-#ifndef STANDARD_RIGHTS_EXECUTE
-#define STANDARD_RIGHTS_EXECUTE READ_CONTROL
-#endif
-#ifndef STANDARD_RIGHTS_REQUIRED
-#define STANDARD_RIGHTS_REQUIRED 0x000F0000L
-#endif
-#ifndef MAXIMUM_ALLOWED
-#define MAXIMUM_ALLOWED 0x02000000L
-#endif
-#ifndef GENERIC_READ
-#define GENERIC_READ 0x80000000L
-#endif
-#ifndef GENERIC_WRITE
-#define GENERIC_WRITE 0x40000000L
-#endif
-#ifndef GENERIC_EXECUTE
-#define GENERIC_EXECUTE 0x20000000L
-#endif
-#ifndef GENERIC_ALL
-#define GENERIC_ALL 0x10000000L
-#endif
 
 /* Error codes of the service functions that the base table lacks. */
 #ifndef ERROR_INVALID_SERVICE_ACCOUNT

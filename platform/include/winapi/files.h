@@ -22,6 +22,7 @@
 #define VELPLAT_WINAPI_FILES_H
 
 #include "types.h"
+#include "access.h"
 
 #ifndef ERROR_SHARING_VIOLATION
 #define ERROR_SHARING_VIOLATION 32L
@@ -36,21 +37,6 @@
 #define ERROR_NEGATIVE_SEEK 131L
 #endif
 
-#ifndef DELETE
-#define DELETE 0x00010000L
-#endif
-#ifndef GENERIC_READ
-#define GENERIC_READ 0x80000000L
-#endif
-#ifndef GENERIC_WRITE
-#define GENERIC_WRITE 0x40000000L
-#endif
-#ifndef GENERIC_EXECUTE
-#define GENERIC_EXECUTE 0x20000000L
-#endif
-#ifndef GENERIC_ALL
-#define GENERIC_ALL 0x10000000L
-#endif
 
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002

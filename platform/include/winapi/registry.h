@@ -12,6 +12,7 @@
 #define VELPLAT_WINAPI_REGISTRY_H
 
 #include "types.h"
+#include "access.h"
 
 typedef LONG LSTATUS;
 
@@ -21,39 +22,6 @@ typedef LONG LSTATUS;
 #define HKEY_USERS ((HKEY)(ULONG_PTR)((LONG)0x80000003))
 
 /* Standard and generic rights; other modules may define the same values. */
-#ifndef DELETE
-#define DELETE 0x00010000L
-#endif
-#ifndef READ_CONTROL
-#define READ_CONTROL 0x00020000L
-#endif
-#ifndef SYNCHRONIZE
-#define SYNCHRONIZE 0x00100000L
-#endif
-#ifndef STANDARD_RIGHTS_READ
-#define STANDARD_RIGHTS_READ READ_CONTROL
-#endif
-#ifndef STANDARD_RIGHTS_WRITE
-#define STANDARD_RIGHTS_WRITE READ_CONTROL
-#endif
-#ifndef STANDARD_RIGHTS_ALL
-#define STANDARD_RIGHTS_ALL 0x001F0000L
-#endif
-#ifndef MAXIMUM_ALLOWED
-#define MAXIMUM_ALLOWED 0x02000000L
-#endif
-#ifndef GENERIC_READ
-#define GENERIC_READ 0x80000000L
-#endif
-#ifndef GENERIC_WRITE
-#define GENERIC_WRITE 0x40000000L
-#endif
-#ifndef GENERIC_EXECUTE
-#define GENERIC_EXECUTE 0x20000000L
-#endif
-#ifndef GENERIC_ALL
-#define GENERIC_ALL 0x10000000L
-#endif
 
 #define KEY_QUERY_VALUE 0x0001
 #define KEY_SET_VALUE 0x0002
