@@ -6,6 +6,7 @@
 
 #include "agent/cluster_attributes.h"
 #include "agent/support/event_log.h"
+#include "agent/support/watch_table_rows.h"
 #include "discovery/member_table.h"
 #include "discovery/watch_tables.h"
 #include "velmon_messages.h"
@@ -65,32 +66,10 @@ class MainTrapThreadTest : public testing::Test {
       velplat::registry::CreateKey(global);
   }
 
-  static std::vector<std::string> Nodes() {
-    auto lock = LockWatchTables();
-    std::vector<std::string> rows;
-    for (NodeEntry* e = NodeTable; e; e = e->next)
-      rows.push_back(std::to_string(e->index) + ":" + e->name + ":" + e->description + ":" + std::to_string(e->state));
-    return rows;
-  }
-  static std::vector<std::string> Addresses() {
-    auto lock = LockWatchTables();
-    std::vector<std::string> rows;
-    for (AddressEntry* e = AddressTable; e; e = e->next)
-      rows.push_back(std::to_string(e->index) + ":" + e->name + ":" + std::to_string(e->address));
-    return rows;
-  }
-  static std::vector<std::string> ClusterAddresses() {
-    auto lock = LockWatchTables();
-    std::vector<std::string> rows;
-    for (ClusterAddressEntry* e = ClusterAddressTable; e; e = e->next)
-      rows.push_back(std::to_string(e->index) + ":" + e->name + ":" + std::to_string(e->address));
-    return rows;
-  }
-  static std::vector<std::string> NotCreatedReports() {
-    std::vector<std::string> names;
-    for (auto& e : test::EventsWithId(VELMON_ENTRY_NOT_CREATED)) names.push_back(e.strings.empty() ? "" : e.strings[0]);
-    return names;
-  }
+  static std::vector<std::string> Nodes() { return test::NodeRows(); }
+  static std::vector<std::string> Addresses() { return test::AddressRows(); }
+  static std::vector<std::string> ClusterAddresses() { return test::ClusterAddressRows(); }
+  static std::vector<std::string> NotCreatedReports() { return test::NotCreatedReports(); }
 };
 
 TEST_F(MainTrapThreadTest, WithoutTheDatabaseOneEventAndNothingElse) {

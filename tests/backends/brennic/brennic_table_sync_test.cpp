@@ -3,6 +3,7 @@
 // not fit the agent's buffers. (The passes at work are shown through the
 // main trap thread.)
 #include "agent/support/event_log.h"
+#include "agent/support/watch_table_rows.h"
 #include "backends/brennic/support/brennic_world.h"
 #include "backends/brennic/table_sync.h"
 #include "discovery/watch_tables.h"
@@ -34,26 +35,10 @@ class BrennicTableSync : public testing::Test {
     brennic::PruneNodeTable();
     brennic::PruneAddressTable();
   }
-  static std::vector<std::string> Nodes() {
-    auto lock = LockWatchTables();
-    std::vector<std::string> rows;
-    for (NodeEntry* e = NodeTable; e; e = e->next)
-      rows.push_back(std::to_string(e->index) + ":" + e->name + ":" + e->description + ":" + std::to_string(e->state));
-    return rows;
-  }
-  static std::vector<std::string> Addresses() {
-    auto lock = LockWatchTables();
-    std::vector<std::string> rows;
-    for (AddressEntry* e = AddressTable; e; e = e->next)
-      // The address's last byte (d of a.b.c.d; network byte order).
-      rows.push_back(std::to_string(e->index) + ":" + e->name + ":" + std::to_string(e->address >> 24));
-    return rows;
-  }
-  static std::vector<std::string> NotCreatedReports() {
-    std::vector<std::string> names;
-    for (auto& e : test::EventsWithId(VELMON_ENTRY_NOT_CREATED)) names.push_back(e.strings.empty() ? "" : e.strings[0]);
-    return names;
-  }
+  static std::vector<std::string> Nodes() { return test::NodeRows(); }
+  // The address's last byte (d of a.b.c.d; network byte order).
+  static std::vector<std::string> Addresses() { return test::AddressRows([](DWORD a) { return a >> 24; }); }
+  static std::vector<std::string> NotCreatedReports() { return test::NotCreatedReports(); }
 };
 
 TEST_F(BrennicTableSync, EntriesThatCannotBeAddedAreReportedAndTheRestGoOn) {
