@@ -52,7 +52,9 @@ class AgentLibrary {
   struct EntryPoints;
   AgentLibrary(void* module, std::unique_ptr<EntryPoints> entries);
 
-  void* module_;
+  // Never unloaded (the agent's threads still run in it); kept so that the
+  // handle is at hand in a debugger.
+  [[maybe_unused]] void* module_;
   std::unique_ptr<EntryPoints> entries_;
   void* trapEvent_ = nullptr;  // HANDLE owned by the agent
   void* stopEvent_ = nullptr;  // HANDLE owned by this object
