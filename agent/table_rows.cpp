@@ -99,7 +99,9 @@ Status NextNodeAddressInstance(const AsnObjectIdentifier* name, RowIndex* index)
   if (name->idLength > kColumnArcs) {
     n = name->ids[kRowArc - 1];
     s = name->idLength >= kSubIndexArc ? name->ids[kSubIndexArc - 1] + 1 : 1;
-    if (s == 2) {
+    // A sub-index of 4294967295 wraps to 0; like 2 it moves on to the next
+    // row, so that the answer never sorts before the request.
+    if (s == 2 || s == 0) {
       n = n + 1;
       s = 1;
     }
