@@ -68,7 +68,15 @@ void HandleGet(ViewContext& context, netsnmp_agent_request_info* reqinfo, netsnm
 void HandleGetNext(ViewContext& context, netsnmp_agent_request_info* reqinfo, netsnmp_request_info* request) {
   auto name = netsnmp::FromNetsnmpOid(request->requestvb->name, request->requestvb->name_length);
   if (!name) return;  // past any name the agent can answer; the engine moves on
-  if (request->inclusive) {
+  // The engine hands over a name that sorts before the view unchanged; the
+  // agent answers only names inside its view, so the search starts at the
+  // view itself, as the SNMP service moves a request to the region's start.
+  bool inclusive = request->inclusive != 0;
+  if (*name < context.view) {
+    *name = context.view;
+    inclusive = true;
+  }
+  if (inclusive) {
     // The engine moved the name to the start of a region; that name itself
     // is an acceptable answer when it is an instance.
     Binding exact{*name, {}};
