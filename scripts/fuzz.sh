@@ -14,6 +14,10 @@ if ! [[ $seconds =~ ^[0-9]+$ ]] || [ "$seconds" -lt 1 ]; then
   echo "usage: $0 [seconds-per-target]" >&2
   exit 2
 fi
+if ! command -v clang++ >/dev/null; then
+  echo "$0: clang++ is missing (Debian: apt-get install clang libclang-rt-14-dev)" >&2
+  exit 2
+fi
 targets=(snmp_query reg_import world_file hosts_file node_lists str_to_oid)
 jobs=${FUZZ_BUILD_JOBS:-$(nproc)}
 
