@@ -164,10 +164,11 @@ class Reader {
   void ReadRegFile(const toml::node& at, const std::string& file, NoCaseMap<RegKey>& registry) {
     std::filesystem::path path(file);
     if (path.is_relative()) path = std::filesystem::path(baseDir_) / path;
+    // Named before it is read: a file that is missing now is watched too.
+    sources_->push_back(path.string());
     std::ifstream in(path, std::ios::binary);
     if (!in) Fail(at, "cannot read the .reg file " + path.string());
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    sources_->push_back(path.string());
     std::string error;
     if (!MergeRegFile(bytes, registry, error)) throw WorldError{path.string() + ": " + error};
   }
@@ -308,9 +309,7 @@ ParsedWorld Parse(std::string_view text, const std::string& name, const std::str
   try {
     toml::table root = toml::parse(text, name);
     Reader reader(name, baseDir);
-    std::vector<std::string> sources;
-    parsed.world = reader.Read(root, sources);
-    parsed.sources = std::move(sources);
+    parsed.world = reader.Read(root, parsed.sources);
   } catch (const toml::parse_error& e) {
     parsed.error = name + ":" + std::to_string(e.source().begin.line) + ": " + std::string(e.description());
   } catch (const WorldError& e) {
@@ -326,6 +325,7 @@ ParsedWorld ParseWorldFile(const std::string& path) {
   if (!in) {
     ParsedWorld failed;
     failed.error = path + ": cannot be read";
+    failed.sources.push_back(path);
     return failed;
   }
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

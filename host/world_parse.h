@@ -20,7 +20,9 @@ namespace velmond {
 struct ParsedWorld {
   std::optional<WorldModel> world;
   std::string error;                 // "file:line: what" when world is empty
-  std::vector<std::string> sources;  // the world file and the .reg files it names
+  // The world file and the .reg files it names; after an error, those named
+  // up to it (a .reg file that cannot be read included).
+  std::vector<std::string> sources;
 };
 
 ParsedWorld ParseWorldFile(const std::string& path);

@@ -65,7 +65,11 @@ WorldWatcher::Step WorldWatcher::Poll() {
   settling_.clear();
   ParsedWorld parsed = ParseWorldFile(path_);
   if (!parsed.world) {
-    seen_ = now;
+    // Follow the files the broken world names, so that a .reg file it is
+    // missing is loaded when it appears.
+    bool sameSources = parsed.sources == sources_;
+    sources_ = std::move(parsed.sources);
+    seen_ = sameSources ? now : Snapshot();
     Log("world edit ignored, the last good world stays: " + parsed.error);
     return Step::Rejected;
   }
