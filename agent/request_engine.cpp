@@ -201,6 +201,9 @@ Status Answer(RFC1157VarBind* binding, const Name& name, UINT g, UINT v, const R
     SnmpUtilAsnAnyFree(&answer.value);
     return kGenErr;
   }
+  // The answer replaces whatever value the binding came with, which the
+  // binding owns: release it rather than leak it.
+  SnmpUtilAsnAnyFree(&binding->value);
   binding->value = answer.value;
   return kNoError;
 }

@@ -66,9 +66,9 @@ class MainTrapThreadTest : public testing::Test {
       velplat::registry::CreateKey(global);
   }
 
-  static std::vector<std::string> Nodes() { return test::NodeRows(); }
-  static std::vector<std::string> Addresses() { return test::AddressRows(); }
-  static std::vector<std::string> ClusterAddresses() { return test::ClusterAddressRows(); }
+  static std::vector<std::string> Nodes() { return test::FullNodeRows(); }
+  static std::vector<std::string> Addresses() { return test::FullAddressRows(); }
+  static std::vector<std::string> ClusterAddresses() { return test::FullClusterAddressRows(); }
   static std::vector<std::string> NotCreatedReports() { return test::NotCreatedReports(); }
 };
 

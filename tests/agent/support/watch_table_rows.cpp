@@ -6,7 +6,7 @@
 
 namespace velmon::test {
 
-std::vector<std::string> NodeRows() {
+std::vector<std::string> FullNodeRows() {
   auto lock = LockWatchTables();
   std::vector<std::string> rows;
   for (NodeEntry* e = NodeTable; e; e = e->next)
@@ -14,7 +14,7 @@ std::vector<std::string> NodeRows() {
   return rows;
 }
 
-std::vector<std::string> AddressRows(const std::function<DWORD(DWORD)>& shown) {
+std::vector<std::string> FullAddressRows(const std::function<DWORD(DWORD)>& shown) {
   auto lock = LockWatchTables();
   std::vector<std::string> rows;
   for (AddressEntry* e = AddressTable; e; e = e->next)
@@ -23,7 +23,7 @@ std::vector<std::string> AddressRows(const std::function<DWORD(DWORD)>& shown) {
   return rows;
 }
 
-std::vector<std::string> ClusterAddressRows() {
+std::vector<std::string> FullClusterAddressRows() {
   auto lock = LockWatchTables();
   std::vector<std::string> rows;
   for (ClusterAddressEntry* e = ClusterAddressTable; e; e = e->next)

@@ -12,12 +12,12 @@
 namespace velmon::test {
 
 // "index:name:description:state" per node entry, in table order.
-std::vector<std::string> NodeRows();
+std::vector<std::string> FullNodeRows();
 // "index:name:address" per address entry; `shown` picks what of the address
 // (network byte order) to print, the whole value by default.
-std::vector<std::string> AddressRows(const std::function<DWORD(DWORD)>& shown = {});
+std::vector<std::string> FullAddressRows(const std::function<DWORD(DWORD)>& shown = {});
 // "index:name:address" per cluster-address entry.
-std::vector<std::string> ClusterAddressRows();
+std::vector<std::string> FullClusterAddressRows();
 // The names reported by "entry not created" events, in order.
 std::vector<std::string> NotCreatedReports();
 

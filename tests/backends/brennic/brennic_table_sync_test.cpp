@@ -35,9 +35,9 @@ class BrennicTableSync : public testing::Test {
     brennic::PruneNodeTable();
     brennic::PruneAddressTable();
   }
-  static std::vector<std::string> Nodes() { return test::NodeRows(); }
+  static std::vector<std::string> Nodes() { return test::FullNodeRows(); }
   // The address's last byte (d of a.b.c.d; network byte order).
-  static std::vector<std::string> Addresses() { return test::AddressRows([](DWORD a) { return a >> 24; }); }
+  static std::vector<std::string> Addresses() { return test::FullAddressRows([](DWORD a) { return a >> 24; }); }
   static std::vector<std::string> NotCreatedReports() { return test::NotCreatedReports(); }
 };
 
