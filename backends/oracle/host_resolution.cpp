@@ -58,11 +58,14 @@ void LoadHostsFileAddresses() {
   }
   char chunk[kLineBytes];
   bool restOfLine = false;  // the chunk continues a line longer than 79 characters
-  while (std::fgets(chunk, sizeof chunk, file)) {
+  while (true) {
+    // Cleared first, so that a newline found below was read by this call.
+    std::memset(chunk, 0, sizeof chunk);
+    if (!std::fgets(chunk, sizeof chunk, file)) break;
     // Only a line's first chunk is parsed, so that aliases and comments past
-    // column 79 are never taken for entries.
-    size_t length = std::strlen(chunk);
-    bool continues = length > 0 && chunk[length - 1] != '\n';
+    // column 79 are never taken for entries. A zero byte in the chunk would
+    // hide its end from strlen: look for the newline itself.
+    bool continues = std::memchr(chunk, '\n', sizeof chunk) == nullptr;
     if (!restOfLine) ParseChunk(chunk);
     restOfLine = continues;
   }
