@@ -9,4 +9,5 @@ $SUDO apt-get install -y --no-install-recommends \
   build-essential cmake ninja-build pkg-config \
   libgtest-dev libgmock-dev libbenchmark-dev \
   libsnmp-dev snmp snmpd snmptrapd smitools \
-  libcli11-dev libtomlplusplus-dev
+  libcli11-dev libtomlplusplus-dev \
+  clang libclang-rt-14-dev
