@@ -127,6 +127,7 @@ class Shared {
   std::atomic<uint64_t> requests{0};
   std::atomic<uint64_t> walks{0};
   std::atomic<uint64_t> rowReads{0};
+  std::atomic<uint64_t> goneRows{0};
 
  private:
   std::mutex mutex_;
@@ -198,6 +199,7 @@ class Client {
 
   void Seen(std::set<UINT>& gone, UINT row, bool present, const std::string& where) {
     if (!present) {
+      shared_.goneRows++;
       if (shared_.rules_.rowsStay) shared_.Fault(where + ": a row that stays answered gone");
       gone.insert(row);
     } else if (gone.count(row)) {
@@ -348,6 +350,7 @@ StressResult RunMibStress(const StressRules& rules, std::chrono::milliseconds du
   result.requests = shared.requests.load();
   result.walks = shared.walks.load();
   result.rowReads = shared.rowReads.load();
+  result.goneRows = shared.goneRows.load();
   result.churnSteps = churnSteps.load();
   result.faults = shared.Faults();
   return result;
@@ -356,7 +359,7 @@ StressResult RunMibStress(const StressRules& rules, std::chrono::milliseconds du
 std::string Summary(const StressResult& result) {
   std::ostringstream out;
   out << result.requests << " requests, " << result.walks << " walks, " << result.rowReads << " whole-row reads, "
-      << result.churnSteps << " churn steps";
+      << result.goneRows << " answers of rows gone meanwhile, " << result.churnSteps << " churn steps";
   return out.str();
 }
 

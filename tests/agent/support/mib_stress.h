@@ -40,6 +40,7 @@ struct StressResult {
   uint64_t requests = 0;    // SnmpExtensionQuery calls
   uint64_t walks = 0;       // complete walks of the view
   uint64_t rowReads = 0;    // whole-row Get requests
+  uint64_t goneRows = 0;    // answers that found a row removed since it was named
   uint64_t churnSteps = 0;  // changes made to the world
   std::vector<std::string> faults;  // the first inconsistent answers, described
 };
@@ -53,7 +54,7 @@ std::chrono::milliseconds StressDuration();
 StressResult RunMibStress(const StressRules& rules, std::chrono::milliseconds duration,
                           const std::function<void(std::mt19937&)>& churnStep);
 
-// One line for the log: requests, walks, rows read, churn steps.
+// One line for the log: the counts above.
 std::string Summary(const StressResult& result);
 
 }  // namespace velmon::test
