@@ -37,7 +37,7 @@ void JoinUsersGroup(const char* server, const char* account, LPCWSTR wideServer)
   domainSize += 1;
   if (!LookupAccountNameA(server, account, sid.as<void>(), &sidSize, domain.as<char>(), &domainSize, &use)) return;
 
-  WCHAR users[] = u"Users";
+  WCHAR users[] = VELSETUP_WIDE("Users");
   LOCALGROUP_MEMBERS_INFO_0 member{sid.as<void>()};
   NetLocalGroupAddMembers(wideServer, users, 0, reinterpret_cast<LPBYTE>(&member), 1);
 }
@@ -55,7 +55,7 @@ BOOL CreateAgentAccount(const char* server, const char* account, DWORD accountTy
 
   WCHAR password[std::size(kAgentAccountPassword)];
   std::copy(std::begin(kAgentAccountPassword), std::end(kAgentAccountPassword), password);
-  WCHAR comment[] = u"DO NOT MODIFY. Built-in account for Velmora RAC Agent.";
+  WCHAR comment[] = VELSETUP_WIDE("DO NOT MODIFY. Built-in account for Velmora RAC Agent.");
   USER_INFO_1 record{};
   record.usri1_name = wideAccount.get();
   record.usri1_password = password;

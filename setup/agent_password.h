@@ -3,11 +3,13 @@
 #ifndef VELSETUP_AGENT_PASSWORD_H
 #define VELSETUP_AGENT_PASSWORD_H
 
+#include "setup/wide_text.h"
+
 #include <windows.h>
 
 namespace velsetup {
 
-inline constexpr WCHAR kAgentAccountPassword[] = u"{3C1F5E92-7B40-4d1a-9E27-C48B0D6A5F13}";
+inline constexpr WCHAR kAgentAccountPassword[] = VELSETUP_WIDE("{3C1F5E92-7B40-4d1a-9E27-C48B0D6A5F13}");
 
 }  // namespace velsetup
 

@@ -10,6 +10,8 @@
 #ifndef VELSETUP_INSTALL_MODE_H
 #define VELSETUP_INSTALL_MODE_H
 
+#include <windows.h>
+// msiquery.h builds on the types of windows.h.
 #include <msiquery.h>
 
 #include <string>

@@ -6,8 +6,6 @@
 #include "setup/silent_mode.h"
 
 #include <windows.h>
-#include <winapi/files.h>  // not yet part of the platform's windows.h
-
 
 namespace velsetup {
 namespace {

@@ -6,7 +6,6 @@
 #define VELSETUP_SHARED_FILE_H
 
 #include <windows.h>
-#include <winapi/files.h>  // not yet part of the platform's windows.h
 
 #include <string>
 #include <string_view>

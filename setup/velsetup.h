@@ -11,8 +11,9 @@
 #ifndef VELSETUP_VELSETUP_H
 #define VELSETUP_VELSETUP_H
 
-#include <msiquery.h>
 #include <windows.h>
+/* msiquery.h builds on the types of windows.h. */
+#include <msiquery.h>
 
 #ifdef __cplusplus
 #define VELSETUP_API extern "C" __attribute__((visibility("default")))

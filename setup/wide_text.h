@@ -9,6 +9,13 @@
 
 #include <windows.h>
 
+// A wide string literal of WCHAR: wchar_t on Windows, char16_t here.
+#ifdef _WIN32
+#define VELSETUP_WIDE(text) L##text
+#else
+#define VELSETUP_WIDE(text) u##text
+#endif
+
 namespace velsetup {
 
 class WideText {

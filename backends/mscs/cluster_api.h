@@ -12,8 +12,9 @@
 #ifndef VELMON_BACKENDS_MSCS_CLUSTER_API_H
 #define VELMON_BACKENDS_MSCS_CLUSTER_API_H
 
-#include <clusapi.h>
 #include <windows.h>
+// clusapi.h builds on the types of windows.h.
+#include <clusapi.h>
 
 #include <cstddef>
 

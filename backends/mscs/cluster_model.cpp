@@ -82,7 +82,7 @@ void FillMscsMemberTable() {
   if (!nodes) return;
   DWORD position = 0;
   for (; position < kMaxMembers; ++position) {
-    std::fill_n(name.get(), kNameChars, u'\0');
+    std::fill_n(name.get(), kNameChars, WCHAR{});
     DWORD length = kNameChars;
     DWORD type = 0;
     if (CallCluster<ClusterFn::ClusterEnum>(nodes.get(), position, &type, name.get(), &length) != ERROR_SUCCESS)

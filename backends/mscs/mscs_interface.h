@@ -5,6 +5,8 @@
 #ifndef VELMON_BACKENDS_MSCS_MSCS_INTERFACE_H
 #define VELMON_BACKENDS_MSCS_MSCS_INTERFACE_H
 
+#include "backends/mscs/wide_text.h"
+
 #include <windows.h>
 
 namespace velmon::mscs {
@@ -27,7 +29,7 @@ inline constexpr DWORD kParameterDataBytes = 255;
 
 // The cluster's own address resource, and the text its position is found by.
 inline constexpr char kClusterAddressResource[] = "Cluster IP Address";
-inline constexpr char16_t kParametersKey[] = u"Parameters";
+inline constexpr WCHAR kParametersKey[] = VELMON_WIDE("Parameters");
 inline constexpr char kAddressValue[] = "Address";
 inline constexpr char kDefaultResourceAddress[] = "0.0";
 

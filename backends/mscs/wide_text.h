@@ -7,6 +7,13 @@
 
 #include <windows.h>
 
+// A wide string literal of WCHAR: wchar_t on Windows, char16_t here.
+#ifdef _WIN32
+#define VELMON_WIDE(text) L##text
+#else
+#define VELMON_WIDE(text) u##text
+#endif
+
 namespace velmon::mscs {
 
 // Single-byte copy of at most as many bytes as `wide` has characters,
