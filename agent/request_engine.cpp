@@ -43,7 +43,17 @@ struct Instance {
 
 const MibGroup& Group(UINT g) { return MibGroups()[g]; }
 
-int Compare(AsnObjectIdentifier a, AsnObjectIdentifier b) { return SnmpUtilOidCmp(&a, &b); }
+// The walk's order: arc by arc, a name before its extensions. Not
+// SnmpUtilOidCmp, which some SNMP utility libraries (Wine's) make order
+// shorter names first.
+int Compare(AsnObjectIdentifier a, AsnObjectIdentifier b) {
+  const UINT common = a.idLength < b.idLength ? a.idLength : b.idLength;
+  for (UINT i = 0; i < common; ++i) {
+    if (a.ids[i] != b.ids[i]) return a.ids[i] < b.ids[i] ? -1 : 1;
+  }
+  if (a.idLength == b.idLength) return 0;
+  return a.idLength < b.idLength ? -1 : 1;
+}
 
 // Fixed names around the cluster address table, where the group walk and the
 // lexicographic order disagree about .1.2.9.0.
