@@ -21,6 +21,16 @@ namespace tag = ber::tag;
 namespace error = ber::error;
 using Clock = std::chrono::steady_clock;
 
+// How much the daemon may grow over the bulk requests. The sanitizers hold
+// freed memory back for a while (ASan's quarantine) and shadow what is used,
+// so there only an explosion shows: an answer sized by the repetition count
+// asked for would take gigabytes.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr long kGrowthLimitKiB = 192 * 1024;
+#else
+constexpr long kGrowthLimitKiB = 32 * 1024;
+#endif
+
 long long MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
@@ -141,7 +151,7 @@ TEST_F(Load, HugeBulkRequestsGetBoundedCorrectAnswersAndMemoryStaysPut) {
       auto answer = socket_->Ask(bulk);
       ++requests;
       ASSERT_TRUE(answer) << "no answer";
-      EXPECT_LT(MillisecondsSince(asked), 2000);
+      EXPECT_LT(MillisecondsSince(asked), 3000);
       EXPECT_EQ(answer->errorStatus, error::kNoError);
       const auto& got = answer->bindings;
       largest = std::max(largest, got.size());
@@ -164,7 +174,7 @@ TEST_F(Load, HugeBulkRequestsGetBoundedCorrectAnswersAndMemoryStaysPut) {
   std::printf("[ hostile  ] %d bulk requests in %lld ms, largest answer %zu bindings, VmRSS %ld -> %ld KiB\n",
               requests, MillisecondsSince(start), largest, before, after);
   ASSERT_GT(before, 0);
-  EXPECT_LT(after - before, 32 * 1024) << "the daemon grew by " << after - before << " KiB";
+  EXPECT_LT(after - before, kGrowthLimitKiB) << "the daemon grew by " << after - before << " KiB";
   EXPECT_EQ(WalkView(*socket_), reference_);
 }
 
@@ -268,7 +278,8 @@ TEST_F(Load, SigtermDuringBulkWalkStopsPromptlyAndARestartAnswers) {
   daemon_.reset();
   ASSERT_TRUE(walking) << requests.load() << " requests";
   EXPECT_EQ(code, 0);
-  EXPECT_LT(took, 5000) << "stopping took " << took << " ms";
+  // Well inside the ten seconds after which the test would kill it.
+  EXPECT_LT(took, 8000) << "stopping took " << took << " ms";
   EXPECT_EQ(wrong.load(), 0);
   EXPECT_NE(log.find("stopping on SIGTERM"), std::string::npos) << log;
   EXPECT_NE(log.find("stopped"), std::string::npos) << log;
