@@ -11,3 +11,6 @@ $SUDO apt-get install -y --no-install-recommends \
   libsnmp-dev snmp snmpd snmptrapd smitools \
   libcli11-dev libtomlplusplus-dev \
   clang libclang-rt-14-dev
+# The Windows build: mingw-w64 cross compilers, resource and import-library
+# tools, and Wine to run its tests.
+$SUDO apt-get install -y --no-install-recommends mingw-w64 wine64
