@@ -73,6 +73,13 @@ template <class Result, class... Args>
 struct ClusterApiFallback<Result (*)(Args...)> {
   static Result WINAPI Call(Args...) { return Result(); }
 };
+#if defined(_WIN32) && defined(__i386__)
+// 32-bit Windows keeps the calling convention in the function type.
+template <class Result, class... Args>
+struct ClusterApiFallback<Result(WINAPI*)(Args...)> {
+  static Result WINAPI Call(Args...) { return Result(); }
+};
+#endif
 
 // The fallback of row F as a table address.
 template <ClusterFn F>
