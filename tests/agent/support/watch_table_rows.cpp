@@ -23,6 +23,34 @@ std::vector<std::string> FullAddressRows(const std::function<DWORD(DWORD)>& show
   return rows;
 }
 
+std::vector<std::string> NodeNameRows() {
+  auto lock = LockWatchTables();
+  std::vector<std::string> rows;
+  for (NodeEntry* e = NodeTable; e; e = e->next) rows.push_back(std::to_string(e->index) + ":" + e->name);
+  return rows;
+}
+
+std::vector<std::string> AddressNameRows() {
+  auto lock = LockWatchTables();
+  std::vector<std::string> rows;
+  for (AddressEntry* e = AddressTable; e; e = e->next) rows.push_back(std::to_string(e->index) + ":" + e->name);
+  return rows;
+}
+
+size_t NodeCount() {
+  auto lock = LockWatchTables();
+  size_t count = 0;
+  for (NodeEntry* e = NodeTable; e; e = e->next) ++count;
+  return count;
+}
+
+size_t AddressCount() {
+  auto lock = LockWatchTables();
+  size_t count = 0;
+  for (AddressEntry* e = AddressTable; e; e = e->next) ++count;
+  return count;
+}
+
 std::vector<std::string> FullClusterAddressRows() {
   auto lock = LockWatchTables();
   std::vector<std::string> rows;

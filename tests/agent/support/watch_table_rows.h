@@ -16,6 +16,12 @@ std::vector<std::string> FullNodeRows();
 // "index:name:address" per address entry; `shown` picks what of the address
 // (network byte order) to print, the whole value by default.
 std::vector<std::string> FullAddressRows(const std::function<DWORD(DWORD)>& shown = {});
+// "index:name" per node entry, or per address entry, in table order.
+std::vector<std::string> NodeNameRows();
+std::vector<std::string> AddressNameRows();
+// How many entries the node table, or the address table, holds.
+size_t NodeCount();
+size_t AddressCount();
 // "index:name:address" per cluster-address entry.
 std::vector<std::string> FullClusterAddressRows();
 // The names reported by "entry not created" events, in order.

@@ -4,6 +4,7 @@
 // name and the refresh goes on with the next node.
 #include "agent/cluster_attributes.h"
 #include "agent/support/event_log.h"
+#include "agent/support/watch_table_rows.h"
 #include "agent/support/snmp_request.h"
 #include "backends/brennic/support/brennic_world.h"
 #include "backends/brennic/table_sync.h"
@@ -41,15 +42,7 @@ void AddNodes(int count) {
     test::AddNode({NodeName(i), std::nullopt, "10.2." + std::to_string(i / 250) + "." + std::to_string(i % 250)});
 }
 
-size_t Count(bool nodes) {
-  auto lock = LockWatchTables();
-  size_t count = 0;
-  if (nodes)
-    for (NodeEntry* e = NodeTable; e; e = e->next) ++count;
-  else
-    for (AddressEntry* e = AddressTable; e; e = e->next) ++count;
-  return count;
-}
+size_t Count(bool nodes) { return nodes ? test::NodeCount() : test::AddressCount(); }
 
 class BrennicLargeCluster : public testing::TestWithParam<int> {
  protected:

@@ -6,6 +6,7 @@
 // whole.
 #include "agent/cluster_attributes.h"
 #include "agent/support/event_log.h"
+#include "agent/support/watch_table_rows.h"
 #include "agent/support/snmp_request.h"
 #include "backends/brennic/brennic_interface.h"
 #include "backends/brennic/support/brennic_world.h"
@@ -39,15 +40,7 @@ const size_t kLongestGlobalPath = kLongestPath - std::strlen("\\Global");
 
 bool WaitForChangeLoop() { return velplat::registry::WaitForPendingNotifications(test::kDatabasePath, 1, 10s); }
 
-std::vector<std::string> Rows(bool nodes) {
-  auto lock = LockWatchTables();
-  std::vector<std::string> rows;
-  if (nodes)
-    for (NodeEntry* e = NodeTable; e; e = e->next) rows.push_back(std::to_string(e->index) + ":" + e->name);
-  else
-    for (AddressEntry* e = AddressTable; e; e = e->next) rows.push_back(std::to_string(e->index) + ":" + e->name);
-  return rows;
-}
+std::vector<std::string> Rows(bool nodes) { return nodes ? test::NodeNameRows() : test::AddressNameRows(); }
 
 TEST(BrennicLongNames, NamesAreKeptWholeWhereTheirKeyPathsFitAndLeftAloneElsewhere) {
   velplat::clock::VirtualTimeScope virtualTime;

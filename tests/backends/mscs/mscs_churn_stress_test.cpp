@@ -3,6 +3,7 @@
 // evicted, and the cluster service changes state, under the change watch.
 #include "agent/cluster_attributes.h"
 #include "agent/support/mib_stress.h"
+#include "agent/support/watch_table_rows.h"
 #include "backends/mscs/support/mscs_world.h"
 #include "discovery/watch_tables.h"
 
@@ -24,15 +25,7 @@ using namespace std::chrono_literals;
 namespace cluster = velplat::cluster;
 
 // "index:name" of the node table (nodes) or the address table, in order.
-std::vector<std::string> Rows(bool nodes) {
-  auto lock = LockWatchTables();
-  std::vector<std::string> rows;
-  if (nodes)
-    for (NodeEntry* e = NodeTable; e; e = e->next) rows.push_back(std::to_string(e->index) + ":" + e->name);
-  else
-    for (AddressEntry* e = AddressTable; e; e = e->next) rows.push_back(std::to_string(e->index) + ":" + e->name);
-  return rows;
-}
+std::vector<std::string> Rows(bool nodes) { return nodes ? test::NodeNameRows() : test::AddressNameRows(); }
 
 constexpr int kPool = 12;
 

@@ -3,6 +3,7 @@
 // node; an entry that cannot be created is reported with its node's name.
 #include "agent/cluster_attributes.h"
 #include "agent/support/event_log.h"
+#include "agent/support/watch_table_rows.h"
 #include "agent/support/snmp_request.h"
 #include "backends/mscs/cluster_api.h"
 #include "backends/mscs/mscs_discovery.h"
@@ -30,15 +31,7 @@ using testing::ElementsAre;
 namespace cluster = velplat::cluster;
 
 // "index:name" of the node table (nodes) or the address table, in order.
-std::vector<std::string> Rows(bool nodes) {
-  auto lock = LockWatchTables();
-  std::vector<std::string> rows;
-  if (nodes)
-    for (NodeEntry* e = NodeTable; e; e = e->next) rows.push_back(std::to_string(e->index) + ":" + e->name);
-  else
-    for (AddressEntry* e = AddressTable; e; e = e->next) rows.push_back(std::to_string(e->index) + ":" + e->name);
-  return rows;
-}
+std::vector<std::string> Rows(bool nodes) { return nodes ? test::NodeNameRows() : test::AddressNameRows(); }
 
 std::string NodeName(int i) {
   char name[16];

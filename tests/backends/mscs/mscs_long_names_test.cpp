@@ -5,6 +5,7 @@
 // not found when it joins later. Nothing overflows and nothing hangs.
 #include "agent/cluster_attributes.h"
 #include "agent/support/event_log.h"
+#include "agent/support/watch_table_rows.h"
 #include "agent/support/snmp_request.h"
 #include "backends/mscs/support/mscs_world.h"
 #include "discovery/watch_tables.h"
@@ -40,15 +41,7 @@ std::vector<std::string> Members(int count) {
   return members;
 }
 
-std::vector<std::string> Rows(bool nodes) {
-  auto lock = LockWatchTables();
-  std::vector<std::string> rows;
-  if (nodes)
-    for (NodeEntry* e = NodeTable; e; e = e->next) rows.push_back(std::to_string(e->index) + ":" + e->name);
-  else
-    for (AddressEntry* e = AddressTable; e; e = e->next) rows.push_back(std::to_string(e->index) + ":" + e->name);
-  return rows;
-}
+std::vector<std::string> Rows(bool nodes) { return nodes ? test::NodeNameRows() : test::AddressNameRows(); }
 
 // A name of `length` characters whose first character tells it apart.
 std::string LongName(char first, size_t length) { return first + std::string(length - 1, 'x'); }

@@ -5,6 +5,7 @@
 // version block cannot be had.
 #include "agent/cluster_attributes.h"
 #include "agent/support/event_log.h"
+#include "agent/support/watch_table_rows.h"
 #include "backends/oracle/attributes.h"
 #include "backends/oracle/host_resolution.h"
 #include "backends/oracle/member_state.h"
@@ -39,15 +40,7 @@ const std::vector<test::OracleMember> kTwoMembers = {
     {"node2", "priv2", "192.0.2.2", SERVICE_RUNNING},
 };
 
-std::vector<std::string> Rows(bool nodes) {
-  auto lock = LockWatchTables();
-  std::vector<std::string> rows;
-  if (nodes)
-    for (NodeEntry* e = NodeTable; e; e = e->next) rows.push_back(std::to_string(e->index) + ":" + e->name);
-  else
-    for (AddressEntry* e = AddressTable; e; e = e->next) rows.push_back(std::to_string(e->index) + ":" + e->name);
-  return rows;
-}
+std::vector<std::string> Rows(bool nodes) { return nodes ? test::NodeNameRows() : test::AddressNameRows(); }
 
 std::vector<std::string> Insertions(DWORD id) {
   std::vector<std::string> texts;

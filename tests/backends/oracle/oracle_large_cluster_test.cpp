@@ -3,6 +3,7 @@
 // an entry that cannot be created is reported with the member's public name.
 #include "agent/cluster_attributes.h"
 #include "agent/support/event_log.h"
+#include "agent/support/watch_table_rows.h"
 #include "agent/support/snmp_request.h"
 #include "backends/oracle/node_lists.h"
 #include "backends/oracle/support/oracle_world.h"
@@ -37,15 +38,7 @@ std::vector<test::OracleMember> Members(int count) {
   return members;
 }
 
-size_t Count(bool nodes) {
-  auto lock = LockWatchTables();
-  size_t count = 0;
-  if (nodes)
-    for (NodeEntry* e = NodeTable; e; e = e->next) ++count;
-  else
-    for (AddressEntry* e = AddressTable; e; e = e->next) ++count;
-  return count;
-}
+size_t Count(bool nodes) { return nodes ? test::NodeCount() : test::AddressCount(); }
 
 class OracleLargeCluster : public testing::TestWithParam<int> {
  protected:
