@@ -11,8 +11,6 @@
 namespace velmond::testing {
 namespace {
 
-const std::string kView = ".1.3.6.1.4.1.32473.2.18.22.4.1";
-
 std::vector<std::string> Lines(const std::string& text, bool keepEnd) {
   std::vector<std::string> lines;
   size_t start = 0;

@@ -15,15 +15,6 @@
 namespace velmond::testing {
 namespace {
 
-const std::string kView = ".1.3.6.1.4.1.32473.2.18.22.4.1";
-
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-  auto at = text.find(from);
-  EXPECT_NE(at, std::string::npos) << from;
-  if (at != std::string::npos) text.replace(at, from.size(), to);
-  return text;
-}
-
 int LineOf(const std::string& text, const std::string& marker) {
   auto at = text.find(marker);
   EXPECT_NE(at, std::string::npos) << marker;

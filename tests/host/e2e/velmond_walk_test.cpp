@@ -8,7 +8,6 @@
 namespace velmond::testing {
 namespace {
 
-const std::string kView = ".1.3.6.1.4.1.32473.2.18.22.4.1";
 const std::string kEnterprise = ".1.3.6.1.4.1.32473";
 
 std::string Expected(const std::string& name) { return ReadText(std::string(VELMOND_EXPECTED_DIR) + "/" + name); }

@@ -1,6 +1,8 @@
 // A velmond per test.
 #include "host/support/daemon.h"
 
+#include <gtest/gtest.h>
+
 #include <regex>
 
 namespace velmond::testing {
@@ -61,6 +63,13 @@ int Daemon::Stop() {
 
 bool HasSanitizerReport(const std::string& log) {
   return log.find("Sanitizer") != std::string::npos || log.find("runtime error:") != std::string::npos;
+}
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  auto at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
 }
 
 }  // namespace velmond::testing

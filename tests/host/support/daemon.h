@@ -20,6 +20,13 @@ std::string VelmondBinary();
 std::string SourceDir();
 std::string ExampleWorld(const std::string& name);
 
+// The agent's view, as net-snmp's tools take it.
+inline const std::string kView = ".1.3.6.1.4.1.32473.2.18.22.4.1";
+
+// `text` with its first `from` replaced by `to`; a missing `from` fails the
+// calling test.
+std::string Replace(std::string text, const std::string& from, const std::string& to);
+
 class Daemon {
  public:
   // Starts velmond with `args`; listens on udp:127.0.0.1:0 unless `args`
