@@ -121,7 +121,15 @@ TEST_F(OracleScenario, WithoutOracleSoftwareDetectionWaitsStepByStep) {
   velplat::clock::Advance(90s);
   ASSERT_TRUE(velplat::clock::WaitForBlocked(1, 10s));
   EXPECT_EQ(ClusterVendor.load(), kVendorNone);
-  test::WriteClusterManagerKey(kTwoMembers);
+  // Other values wake the poll too. Once they are written, a registration
+  // pending on the key was made after all of them, so the node list written
+  // last is seen at once (a write between a read and the next registration
+  // would wait for the next 90-second poll).
+  test::SetPrivateNames({"priv1", "priv2"});
+  velplat::registry::SetString(test::kClusterManagerKeyPath, "HostName", "node1");
+  ASSERT_TRUE(velplat::registry::WaitForPendingNotifications(test::kClusterManagerKeyPath, 1, 10s));
+  EXPECT_EQ(ClusterVendor.load(), kVendorNone);
+  test::SetPublicNames({"node1", "node2"});
   ASSERT_TRUE(Eventually(Configured));
   EXPECT_THAT(Names(true), ElementsAre("1:node1", "2:node2"));
 }
