@@ -1,0 +1,283 @@
+#!/usr/bin/env bash
+# End-to-end speed of velmond against net-snmp's own snmpd, in one run on
+# this machine:
+#   - varbinds per second of a complete walk with snmpbulkwalk and snmpwalk
+#     (v2c), through velmond serving an Oracle RAC world of MEMBERS members
+#     and through an snmpd serving a subtree with the same number of varbinds;
+#   - the same walks from inside one process (velmon-snmp-probe), which
+#     leaves out the tools' process start-up, as a cross-check;
+#   - the latency of single Gets (median, 99th percentile) of a scalar and of
+#     a table cell, against both agents, from velmon-snmp-probe.
+# Prints a summary with the velmond/snmpd ratios and writes
+# $BUILD_DIR/results/e2e.csv.
+#
+#   scripts/perf-e2e.sh                       # builds with the bench preset
+#   BUILD_DIR=build/mine scripts/perf-e2e.sh  # another Release build dir
+#
+# Environment (defaults in brackets): BUILD_DIR [build/bench], SKIP_BUILD
+# [0], MEMBERS [256], WALKS per tool and agent [30], PROBE_WALKS [20], GETS
+# per object and agent [3000], REPETITIONS, the GetBulk max-repetitions of
+# every bulk walk [10, net-snmp's default], VELMOND_PORT [11661], SNMPD_PORT
+# [11662]. Only 127.0.0.1 is used.
+#
+# What snmpd serves: one `override` directive per varbind of velmond's own
+# walk, under a private subtree of the same depth (…32473.9.18.22.4.1 for
+# velmond's …32473.2.18.22.4.1), with the same types and values; IpAddress,
+# which `override` cannot make, becomes a 4-byte octet string, equal in size
+# on the wire. `override` registers each object in snmpd's own registry and
+# answers from memory inside snmpd, like velmond answers from its agent;
+# `pass` and `extend` would fork a program per request and measure that
+# instead.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=${BUILD_DIR:-$root/build/bench}
+case $BUILD_DIR in /*) ;; *) BUILD_DIR=$root/$BUILD_DIR ;; esac
+SKIP_BUILD=${SKIP_BUILD:-0}
+MEMBERS=${MEMBERS:-256}
+WALKS=${WALKS:-30}
+PROBE_WALKS=${PROBE_WALKS:-20}
+GETS=${GETS:-3000}
+REPETITIONS=${REPETITIONS:-10}
+VELMOND_PORT=${VELMOND_PORT:-11661}
+SNMPD_PORT=${SNMPD_PORT:-11662}
+
+velmond_root=.1.3.6.1.4.1.32473.2.18.22.4.1
+snmpd_root=.1.3.6.1.4.1.32473.9.18.22.4.1
+# velRacVendorName.0 (answered through the cluster-software dispatch) and
+# velRacNodeName of the middle row of the node table.
+scalar_suffix=.1.2.1.0
+cell_suffix=.1.2.11.1.2.$(((MEMBERS + 1) / 2))
+client_options=(-v2c -c public -On -m '' -t 5 -r 0)
+
+started=$EPOCHREALTIME
+log() { printf '[%5.1fs] %s\n' "$(awk -v a="$started" -v b="$EPOCHREALTIME" 'BEGIN { print b - a }')" "$*" >&2; }
+die() { log "perf-e2e: $*"; exit 1; }
+
+# --- build --------------------------------------------------------------------
+targets=(velmond velmon velmon-snmp-probe)
+if [ "$SKIP_BUILD" != 1 ]; then
+  if [ "$BUILD_DIR" = "$root/build/bench" ]; then
+    (cd "$root" && cmake --preset bench >/dev/null && cmake --build --preset bench -j2 --target "${targets[@]}")
+  else
+    if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
+      cmake -S "$root" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DVELMON_BENCH=ON -DVELMON_TESTS=OFF >/dev/null
+    fi
+    cmake --build "$BUILD_DIR" -j2 --target "${targets[@]}"
+  fi
+fi
+velmond=$BUILD_DIR/host/velmond
+probe=$BUILD_DIR/bench/e2e/velmon-snmp-probe
+[ -x "$velmond" ] || die "no velmond in $BUILD_DIR"
+[ -x "$probe" ] || die "no velmon-snmp-probe in $BUILD_DIR"
+command -v snmpd >/dev/null || die "snmpd is not installed"
+snmpd_bin=$(command -v snmpd)
+
+# --- processes and clean-up ----------------------------------------------------
+work=$(mktemp -d "${TMPDIR:-/tmp}/perf-e2e.XXXXXX")
+pids=()
+cleanup() {
+  local pid
+  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do
+    for _ in {1..30}; do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Varbinds in the output of a walk on standard input: every "name = value"
+# line except the tools' note that the walk ran into the end of the MIB view.
+count_varbinds() { grep ' = ' | grep -vc 'No more variables left in this MIB View' || true; }
+
+# Number of varbinds a bulk walk of $2 on 127.0.0.1:$1 returns (0 on failure).
+# A short timeout: the first polls go out before the agent listens.
+walk_count() {
+  { snmpbulkwalk "${client_options[@]}" -t 1 -Cr"$REPETITIONS" "127.0.0.1:$1" "$2" 2>/dev/null || true; } |
+    count_varbinds
+}
+
+# Waits until the walk of the agent on port $1 under $2 is complete: its
+# count reaches $3, or (when $3 is 0) stays the same over five polls.
+wait_complete() {
+  local port=$1 oid=$2 expected=$3 last=-1 same=0 count
+  for _ in {1..300}; do
+    count=$(walk_count "$port" "$oid")
+    if [ "$count" -gt 0 ] && [ "$count" = "$expected" ]; then echo "$count"; return 0; fi
+    if [ "$count" -gt 0 ] && [ "$count" = "$last" ]; then same=$((same + 1)); else same=0; fi
+    if [ "$expected" = 0 ] && [ "$same" -ge 5 ]; then echo "$count"; return 0; fi
+    last=$count
+    sleep 0.2
+  done
+  return 1
+}
+
+# --- velmond ---------------------------------------------------------------------
+# The checked-in example when there is one (the generator is slow for 256).
+world=$root/examples/worlds/oracle-rac-$MEMBERS.toml
+if [ ! -f "$world" ]; then
+  world=$work/world.toml
+  "$root/scripts/velmond-make-rac-world.sh" "$MEMBERS" >"$world"
+fi
+"$velmond" --world "$world" --listen "udp:127.0.0.1:$VELMOND_PORT" >"$work/velmond.log" 2>&1 &
+velmond_pid=$!
+pids+=("$velmond_pid")
+# Every member gives a node row (four columns) and a node-address row (two),
+# beside twelve scalar and cluster-address varbinds.
+expected=$((6 * MEMBERS + 12))
+log "perf-e2e: waiting for velmond's MIB ($MEMBERS members)"
+if ! varbinds=$(wait_complete "$VELMOND_PORT" "$velmond_root" 0); then
+  tail -20 "$work/velmond.log" >&2
+  die "velmond did not answer a complete walk"
+fi
+[ "$varbinds" = "$expected" ] || log "perf-e2e: note: velmond walks $varbinds varbinds, $expected expected"
+
+# --- snmpd: the same tree, from override directives --------------------------
+snmpbulkwalk "${client_options[@]}" -Cr"$REPETITIONS" "127.0.0.1:$VELMOND_PORT" "$velmond_root" >"$work/velmond-walk.txt"
+state_dir=$work/snmpd-state
+mkdir -p "$state_dir"
+{
+  echo "agentaddress udp:127.0.0.1:$SNMPD_PORT"
+  echo "rocommunity public 127.0.0.1"
+  echo "dontLogTCPWrappersConnects yes"
+  echo "[snmp] persistentDir $state_dir"
+  awk -v from="$velmond_root" -v to="$snmpd_root" '
+    /No more variables left in this MIB View/ { next }
+    / = / {
+      name = $1
+      if (index(name, from ".") != 1) next
+      name = to substr(name, length(from) + 1)
+      value = substr($0, index($0, " = ") + 3)
+      if (value == "\"\"") { print "override " name " octet_str \"\""; next }
+      split(value, parts, ": ")
+      type = parts[1]; rest = substr(value, length(type) + 3)
+      if (type == "INTEGER") print "override " name " integer " rest
+      else if (type == "STRING") print "override " name " octet_str " rest
+      else if (type == "OID") print "override " name " object_id " rest
+      else if (type == "IpAddress") {
+        split(rest, a, ".")
+        printf "override %s octet_str 0x%02X%02X%02X%02X\n", name, a[1], a[2], a[3], a[4]
+      } else { print "unhandled type " type > "/dev/stderr"; exit 1 }
+    }' "$work/velmond-walk.txt"
+} >"$work/snmpd.conf"
+MIBS='' SNMP_PERSISTENT_DIR=$state_dir "$snmpd_bin" -f -C -c "$work/snmpd.conf" -LF 0-5 "$work/snmpd.log" \
+  >/dev/null 2>&1 &
+pids+=("$!")
+log "perf-e2e: waiting for snmpd"
+if ! snmpd_varbinds=$(wait_complete "$SNMPD_PORT" "$snmpd_root" "$varbinds"); then
+  tail -20 "$work/snmpd.log" >&2
+  die "snmpd did not serve the $varbinds varbinds"
+fi
+
+# --- measurements ------------------------------------------------------------
+# Nearest-rank median of the numbers in file $1.
+median() { sort -g "$1" | awk '{ v[NR] = $1 } END { i = int((NR + 1) / 2); print (NR ? v[i] : 0) }'; }
+now_us() { echo "${EPOCHREALTIME/./}"; }
+
+results=$work/results.csv
+echo "measure,agent,median,p99,mean,samples,unit" >"$results"
+
+# One timed walk with tool $1 (snmpwalk or snmpbulkwalk) of agent $2;
+# appends its varbinds per second to $work/$1-$2.rates.
+timed_walk() {
+  local tool=$1 agent=$2 port root start end count
+  if [ "$agent" = velmond ]; then port=$VELMOND_PORT root=$velmond_root; else port=$SNMPD_PORT root=$snmpd_root; fi
+  local options=("${client_options[@]}")
+  [ "$tool" = snmpbulkwalk ] && options+=(-Cr"$REPETITIONS")
+  start=$(now_us)
+  "$tool" "${options[@]}" "127.0.0.1:$port" "$root" >"$work/walk.out"
+  end=$(now_us)
+  count=$(count_varbinds <"$work/walk.out")
+  [ "$count" = "$varbinds" ] || die "$tool of $agent returned $count varbinds, not $varbinds"
+  awk -v n="$count" -v us=$((end - start)) 'BEGIN { printf "%.0f\n", n / (us / 1e6) }' >>"$work/$tool-$agent.rates"
+}
+
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+for tool in snmpbulkwalk snmpwalk; do
+  log "perf-e2e: $WALKS walks of $varbinds varbinds with $tool against each agent"
+  # Alternating the agents spreads other load on the machine over both.
+  for ((i = 0; i < WALKS; i++)); do
+    timed_walk "$tool" velmond
+    timed_walk "$tool" snmpd
+  done
+  for agent in velmond snmpd; do
+    echo "walk_$tool,$agent,$(median "$work/$tool-$agent.rates"),,,$WALKS,varbinds/s" >>"$results"
+  done
+done
+
+# velmon-snmp-probe prints key=value pairs; $2 is the key to pick from line $1.
+field() { tr ' ' '\n' <<<"$1" | sed -n "s/^$2=//p"; }
+
+for request in getbulk getnext; do
+  reps=$REPETITIONS
+  [ "$request" = getnext ] && reps=0
+  log "perf-e2e: $PROBE_WALKS in-process $request walks against each agent"
+  for agent in velmond snmpd; do
+    if [ "$agent" = velmond ]; then port=$VELMOND_PORT root=$velmond_root; else port=$SNMPD_PORT root=$snmpd_root; fi
+    line=$("$probe" walk "127.0.0.1:$port" "$root" --count "$PROBE_WALKS" --repetitions "$reps")
+    [ "$(field "$line" varbinds)" = "$varbinds" ] || die "probe $request walk of $agent: $line"
+    echo "probe_walk_$request,$agent,$(field "$line" median_vbps),,$(field "$line" mean_vbps),$PROBE_WALKS,varbinds/s" \
+      >>"$results"
+  done
+done
+
+for object in scalar cell; do
+  suffix=$scalar_suffix
+  [ "$object" = cell ] && suffix=$cell_suffix
+  log "perf-e2e: $GETS Gets of the $object ($suffix) against each agent"
+  for agent in velmond snmpd; do
+    if [ "$agent" = velmond ]; then port=$VELMOND_PORT root=$velmond_root; else port=$SNMPD_PORT root=$snmpd_root; fi
+    line=$("$probe" get "127.0.0.1:$port" "$root$suffix" --count "$GETS")
+    echo "get_$object,$agent,$(field "$line" median_us),$(field "$line" p99_us),$(field "$line" mean_us),$GETS,us" \
+      >>"$results"
+  done
+done
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+
+# --- report ---------------------------------------------------------------------
+value() { awk -F, -v m="$1" -v a="$2" -v c="$3" '$1 == m && $2 == a { print $c }' "$results"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", (b > 0 ? a / b : 0) }'; }
+
+for measure in walk_snmpbulkwalk walk_snmpwalk probe_walk_getbulk probe_walk_getnext; do
+  echo "ratio_$measure,velmond/snmpd,$(ratio "$(value "$measure" velmond 3)" "$(value "$measure" snmpd 3)"),,,,ratio"
+done >>"$results"
+for object in scalar cell; do
+  # Latency ratio as snmpd/velmond, so that above 1 means velmond is faster,
+  # like the throughput ratios.
+  echo "ratio_get_$object,snmpd/velmond,$(ratio "$(value "get_$object" snmpd 3)" "$(value "get_$object" velmond 3)"),,,,ratio"
+done >>"$results"
+
+mkdir -p "$BUILD_DIR/results"
+cp "$results" "$BUILD_DIR/results/e2e.csv"
+
+{
+  echo
+  echo "velmond against snmpd: $MEMBERS-member Oracle RAC world, $varbinds varbinds per walk ($snmpd_varbinds from snmpd)"
+  echo "machine: $(nproc) cores; load average $load_before before, $load_after after"
+  echo
+  printf '%-34s %14s %14s %14s\n' "walk (median varbinds/s)" velmond snmpd velmond/snmpd
+  for measure in walk_snmpbulkwalk walk_snmpwalk probe_walk_getbulk probe_walk_getnext; do
+    case $measure in
+      walk_snmpbulkwalk) label="snmpbulkwalk -Cr$REPETITIONS ($WALKS walks)" ;;
+      walk_snmpwalk) label="snmpwalk ($WALKS walks)" ;;
+      probe_walk_getbulk) label="probe GetBulk r=$REPETITIONS ($PROBE_WALKS walks)" ;;
+      probe_walk_getnext) label="probe GetNext ($PROBE_WALKS walks)" ;;
+    esac
+    printf '%-34s %14s %14s %14s\n' "$label" "$(value "$measure" velmond 3)" "$(value "$measure" snmpd 3)" \
+      "$(value "ratio_$measure" velmond/snmpd 3)"
+  done
+  echo
+  printf '%-34s %14s %14s %14s\n' "Get latency, $GETS each (us)" "velmond" "snmpd" "snmpd/velmond"
+  for object in scalar cell; do
+    suffix=$scalar_suffix
+    [ "$object" = cell ] && suffix=$cell_suffix
+    printf '%-34s %14s %14s %14s\n' "$object ...$suffix median" "$(value "get_$object" velmond 3)" \
+      "$(value "get_$object" snmpd 3)" "$(value "ratio_get_$object" snmpd/velmond 3)"
+    printf '%-34s %14s %14s\n' "$object ...$suffix p99" "$(value "get_$object" velmond 4)" "$(value "get_$object" snmpd 4)"
+  done
+  echo
+  echo "results: $BUILD_DIR/results/e2e.csv"
+}
