@@ -16,13 +16,13 @@
 #
 # Environment (defaults in brackets): BUILD_DIR [build/bench], SKIP_BUILD
 # [0], MEMBERS [256], WALKS per tool and agent [30], PROBE_WALKS [20], GETS
-# per object and agent [3000], REPETITIONS, the GetBulk max-repetitions of
+# per object and agent [3000], ROUNDS of alternating probe runs [5], REPETITIONS, the GetBulk max-repetitions of
 # every bulk walk [10, net-snmp's default], VELMOND_PORT [11661], SNMPD_PORT
 # [11662]. Only 127.0.0.1 is used.
 #
 # What snmpd serves: one `override` directive per varbind of velmond's own
-# walk, under a private subtree of the same depth (…32473.9.18.22.4.1 for
-# velmond's …32473.2.18.22.4.1), with the same types and values; IpAddress,
+# walk, under a private subtree of the same depth (...32473.9.18.22.4.1 for
+# velmond's ...32473.2.18.22.4.1), with the same types and values; IpAddress,
 # which `override` cannot make, becomes a 4-byte octet string, equal in size
 # on the wire. `override` registers each object in snmpd's own registry and
 # answers from memory inside snmpd, like velmond answers from its agent;
@@ -37,6 +37,7 @@ SKIP_BUILD=${SKIP_BUILD:-0}
 MEMBERS=${MEMBERS:-256}
 WALKS=${WALKS:-30}
 PROBE_WALKS=${PROBE_WALKS:-20}
+ROUNDS=${ROUNDS:-5}
 GETS=${GETS:-3000}
 REPETITIONS=${REPETITIONS:-10}
 VELMOND_PORT=${VELMOND_PORT:-11661}
@@ -165,7 +166,8 @@ mkdir -p "$state_dir"
 } >"$work/snmpd.conf"
 MIBS='' SNMP_PERSISTENT_DIR=$state_dir "$snmpd_bin" -f -C -c "$work/snmpd.conf" -LF 0-5 "$work/snmpd.log" \
   >/dev/null 2>&1 &
-pids+=("$!")
+snmpd_pid=$!
+pids+=("$snmpd_pid")
 log "perf-e2e: waiting for snmpd"
 if ! snmpd_varbinds=$(wait_complete "$SNMPD_PORT" "$snmpd_root" "$varbinds"); then
   tail -20 "$work/snmpd.log" >&2
@@ -173,15 +175,29 @@ if ! snmpd_varbinds=$(wait_complete "$SNMPD_PORT" "$snmpd_root" "$varbinds"); th
 fi
 
 # --- measurements ------------------------------------------------------------
-# Nearest-rank median of the numbers in file $1.
-median() { sort -g "$1" | awk '{ v[NR] = $1 } END { i = int((NR + 1) / 2); print (NR ? v[i] : 0) }'; }
+# "median p99 mean count" of the numbers in file $1 (nearest-rank).
+stats() {
+  sort -g "$1" | awk '{ v[NR] = $1; sum += $1 }
+    function rank(p,  i) { i = int(p / 100 * NR); if (i < p / 100 * NR) i++; return v[i < 1 ? 1 : i] }
+    END { printf "%s %s %.1f %d\n", rank(50), rank(99), sum / NR, NR }'
+}
+
+# Appends the CSV row of measure $1 for both agents, in unit $2.
+record() {
+  local agent median p99 mean count
+  for agent in velmond snmpd; do
+    read -r median p99 mean count < <(stats "$work/$1-$agent.samples")
+    echo "$1,$agent,$median,$p99,$mean,$count,$2" >>"$results"
+  done
+}
+
 now_us() { echo "${EPOCHREALTIME/./}"; }
 
 results=$work/results.csv
 echo "measure,agent,median,p99,mean,samples,unit" >"$results"
 
 # One timed walk with tool $1 (snmpwalk or snmpbulkwalk) of agent $2;
-# appends its varbinds per second to $work/$1-$2.rates.
+# appends its varbinds per second to $work/walk_$1-$2.samples.
 timed_walk() {
   local tool=$1 agent=$2 port root start end count
   if [ "$agent" = velmond ]; then port=$VELMOND_PORT root=$velmond_root; else port=$SNMPD_PORT root=$snmpd_root; fi
@@ -192,7 +208,7 @@ timed_walk() {
   end=$(now_us)
   count=$(count_varbinds <"$work/walk.out")
   [ "$count" = "$varbinds" ] || die "$tool of $agent returned $count varbinds, not $varbinds"
-  awk -v n="$count" -v us=$((end - start)) 'BEGIN { printf "%.0f\n", n / (us / 1e6) }' >>"$work/$tool-$agent.rates"
+  awk -v n="$count" -v us=$((end - start)) 'BEGIN { printf "%.0f\n", n / (us / 1e6) }' >>"$work/walk_$tool-$agent.samples"
 }
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -203,80 +219,132 @@ for tool in snmpbulkwalk snmpwalk; do
     timed_walk "$tool" velmond
     timed_walk "$tool" snmpd
   done
-  for agent in velmond snmpd; do
-    echo "walk_$tool,$agent,$(median "$work/$tool-$agent.rates"),,,$WALKS,varbinds/s" >>"$results"
-  done
+  record "walk_$tool" varbinds/s
 done
 
-# velmon-snmp-probe prints key=value pairs; $2 is the key to pick from line $1.
-field() { tr ' ' '\n' <<<"$1" | sed -n "s/^$2=//p"; }
+# CPU time of process $1 in nanoseconds: the sum over its threads of the
+# scheduler's run time (finer than the clock ticks of /proc/PID/stat).
+cpu_ns() { cat "/proc/$1/task/"*/schedstat | awk '{ t += $1 } END { printf "%.0f\n", t }'; }
 
-for request in getbulk getnext; do
-  reps=$REPETITIONS
-  [ "$request" = getnext ] && reps=0
-  log "perf-e2e: $PROBE_WALKS in-process $request walks against each agent"
-  for agent in velmond snmpd; do
-    if [ "$agent" = velmond ]; then port=$VELMOND_PORT root=$velmond_root; else port=$SNMPD_PORT root=$snmpd_root; fi
-    line=$("$probe" walk "127.0.0.1:$port" "$root" --count "$PROBE_WALKS" --repetitions "$reps")
-    [ "$(field "$line" varbinds)" = "$varbinds" ] || die "probe $request walk of $agent: $line"
-    echo "probe_walk_$request,$agent,$(field "$line" median_vbps),,$(field "$line" mean_vbps),$PROBE_WALKS,varbinds/s" \
-      >>"$results"
+# The probe runs in ROUNDS rounds that alternate the agents, each adding its
+# samples (a Get's microseconds, a walk's varbinds per second) to one file
+# per measure and agent; the statistics are over the pooled samples. The
+# agent's own CPU time over the runs is kept too: unlike wall-clock time it
+# hardly depends on what else the machine's two cores are doing.
+#   probe_rounds MEASURE COUNT get|walk OID-SUFFIX [probe options]
+probe_rounds() {
+  local measure=$1 count=$2 mode=$3 suffix=$4 agent port root pid before r
+  shift 4
+  for ((r = 0; r < ROUNDS; r++)); do
+    for agent in velmond snmpd; do
+      if [ "$agent" = velmond ]; then
+        port=$VELMOND_PORT root=$velmond_root pid=$velmond_pid
+      else
+        port=$SNMPD_PORT root=$snmpd_root pid=$snmpd_pid
+      fi
+      before=$(cpu_ns "$pid")
+      "$probe" "$mode" "127.0.0.1:$port" "$root$suffix" --count "$count" --warmup 0 \
+        --samples "$work/$measure-$agent.samples" "$@" >"$work/probe.out"
+      echo $(($(cpu_ns "$pid") - before)) >>"$work/$measure-$agent.cpu"
+      if [ "$mode" = walk ] && ! grep -q " varbinds=$varbinds varbinds_max=$varbinds " "$work/probe.out"; then
+        die "probe $measure of $agent: $(cat "$work/probe.out")"
+      fi
+    done
   done
+}
+
+# Appends the rows of the agents' CPU time per unit of work (varbind or
+# request) of measure $1, which did $2 units per agent.
+record_cpu() {
+  local agent per_unit
+  for agent in velmond snmpd; do
+    per_unit=$(awk -v n="$2" '{ t += $1 } END { printf "%.2f", t / 1000 / n }' "$work/$1-$agent.cpu")
+    echo "cpu_$1,$agent,$per_unit,,,$2,$3" >>"$results"
+  done
+}
+
+# One untimed walk and a few Gets first, so that neither agent pays for a
+# first touch inside the timed runs.
+for agent_port in "$VELMOND_PORT $velmond_root" "$SNMPD_PORT $snmpd_root"; do
+  read -r port root <<<"$agent_port"
+  "$probe" walk "127.0.0.1:$port" "$root" --count 1 --warmup 0 >/dev/null
+  "$probe" get "127.0.0.1:$port" "$root$cell_suffix" --count 1 --warmup 50 >/dev/null
 done
 
-for object in scalar cell; do
-  suffix=$scalar_suffix
-  [ "$object" = cell ] && suffix=$cell_suffix
-  log "perf-e2e: $GETS Gets of the $object ($suffix) against each agent"
-  for agent in velmond snmpd; do
-    if [ "$agent" = velmond ]; then port=$VELMOND_PORT root=$velmond_root; else port=$SNMPD_PORT root=$snmpd_root; fi
-    line=$("$probe" get "127.0.0.1:$port" "$root$suffix" --count "$GETS")
-    echo "get_$object,$agent,$(field "$line" median_us),$(field "$line" p99_us),$(field "$line" mean_us),$GETS,us" \
-      >>"$results"
-  done
-done
+per_round_walks=$(((PROBE_WALKS + ROUNDS - 1) / ROUNDS))
+probe_walks=$((per_round_walks * ROUNDS))
+log "perf-e2e: $probe_walks in-process GetBulk walks against each agent"
+probe_rounds probe_walk_getbulk "$per_round_walks" walk "" --repetitions "$REPETITIONS"
+record probe_walk_getbulk varbinds/s
+record_cpu probe_walk_getbulk $((probe_walks * varbinds)) us/varbind
+log "perf-e2e: $probe_walks in-process GetNext walks against each agent"
+probe_rounds probe_walk_getnext "$per_round_walks" walk "" --repetitions 0
+record probe_walk_getnext varbinds/s
+record_cpu probe_walk_getnext $((probe_walks * varbinds)) us/varbind
+
+per_round_gets=$(((GETS + ROUNDS - 1) / ROUNDS))
+gets=$((per_round_gets * ROUNDS))
+log "perf-e2e: $gets Gets of the scalar (...$scalar_suffix) against each agent"
+probe_rounds get_scalar "$per_round_gets" get "$scalar_suffix"
+record get_scalar us
+record_cpu get_scalar "$gets" us/request
+log "perf-e2e: $gets Gets of the table cell (...$cell_suffix) against each agent"
+probe_rounds get_cell "$per_round_gets" get "$cell_suffix"
+record get_cell us
+record_cpu get_cell "$gets" us/request
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # --- report ---------------------------------------------------------------------
 value() { awk -F, -v m="$1" -v a="$2" -v c="$3" '$1 == m && $2 == a { print $c }' "$results"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", (b > 0 ? a / b : 0) }'; }
 
-for measure in walk_snmpbulkwalk walk_snmpwalk probe_walk_getbulk probe_walk_getnext; do
-  echo "ratio_$measure,velmond/snmpd,$(ratio "$(value "$measure" velmond 3)" "$(value "$measure" snmpd 3)"),,,,ratio"
-done >>"$results"
-for object in scalar cell; do
-  # Latency ratio as snmpd/velmond, so that above 1 means velmond is faster,
-  # like the throughput ratios.
-  echo "ratio_get_$object,snmpd/velmond,$(ratio "$(value "get_$object" snmpd 3)" "$(value "get_$object" velmond 3)"),,,,ratio"
-done >>"$results"
+# Every ratio reads "above 1: velmond does better": velmond/snmpd for
+# throughput, snmpd/velmond for latency and CPU time.
+{
+  for measure in walk_snmpbulkwalk walk_snmpwalk probe_walk_getbulk probe_walk_getnext; do
+    echo "ratio_$measure,velmond/snmpd,$(ratio "$(value "$measure" velmond 3)" "$(value "$measure" snmpd 3)"),,,,ratio"
+  done
+  for measure in get_scalar get_cell cpu_probe_walk_getbulk cpu_probe_walk_getnext cpu_get_scalar cpu_get_cell; do
+    echo "ratio_$measure,snmpd/velmond,$(ratio "$(value "$measure" snmpd 3)" "$(value "$measure" velmond 3)"),,,,ratio"
+  done
+} >>"$results"
 
 mkdir -p "$BUILD_DIR/results"
 cp "$results" "$BUILD_DIR/results/e2e.csv"
 
+row() { printf '%-38s %11s %11s %14s\n' "$@"; }
 {
   echo
   echo "velmond against snmpd: $MEMBERS-member Oracle RAC world, $varbinds varbinds per walk ($snmpd_varbinds from snmpd)"
   echo "machine: $(nproc) cores; load average $load_before before, $load_after after"
+  echo "ratios: above 1 means velmond does better"
   echo
-  printf '%-34s %14s %14s %14s\n' "walk (median varbinds/s)" velmond snmpd velmond/snmpd
+  row "walk: median varbinds/s (walks)" velmond snmpd velmond/snmpd
   for measure in walk_snmpbulkwalk walk_snmpwalk probe_walk_getbulk probe_walk_getnext; do
     case $measure in
-      walk_snmpbulkwalk) label="snmpbulkwalk -Cr$REPETITIONS ($WALKS walks)" ;;
-      walk_snmpwalk) label="snmpwalk ($WALKS walks)" ;;
-      probe_walk_getbulk) label="probe GetBulk r=$REPETITIONS ($PROBE_WALKS walks)" ;;
-      probe_walk_getnext) label="probe GetNext ($PROBE_WALKS walks)" ;;
+      walk_snmpbulkwalk) label="snmpbulkwalk -Cr$REPETITIONS" ;;
+      walk_snmpwalk) label="snmpwalk" ;;
+      probe_walk_getbulk) label="in-process GetBulk r=$REPETITIONS" ;;
+      probe_walk_getnext) label="in-process GetNext" ;;
     esac
-    printf '%-34s %14s %14s %14s\n' "$label" "$(value "$measure" velmond 3)" "$(value "$measure" snmpd 3)" \
+    row "$label ($(value "$measure" velmond 6))" "$(value "$measure" velmond 3)" "$(value "$measure" snmpd 3)" \
       "$(value "ratio_$measure" velmond/snmpd 3)"
   done
   echo
-  printf '%-34s %14s %14s %14s\n' "Get latency, $GETS each (us)" "velmond" "snmpd" "snmpd/velmond"
+  row "Get latency, us (requests)" velmond snmpd snmpd/velmond
   for object in scalar cell; do
     suffix=$scalar_suffix
     [ "$object" = cell ] && suffix=$cell_suffix
-    printf '%-34s %14s %14s %14s\n' "$object ...$suffix median" "$(value "get_$object" velmond 3)" \
+    row "$object $suffix median ($(value "get_$object" velmond 6))" "$(value "get_$object" velmond 3)" \
       "$(value "get_$object" snmpd 3)" "$(value "ratio_get_$object" snmpd/velmond 3)"
-    printf '%-34s %14s %14s\n' "$object ...$suffix p99" "$(value "get_$object" velmond 4)" "$(value "get_$object" snmpd 4)"
+    row "$object $suffix p99" "$(value "get_$object" velmond 4)" "$(value "get_$object" snmpd 4)" ""
+    row "$object $suffix mean" "$(value "get_$object" velmond 5)" "$(value "get_$object" snmpd 5)" ""
+  done
+  echo
+  row "agent CPU time, us per unit" velmond snmpd snmpd/velmond
+  for measure in probe_walk_getbulk probe_walk_getnext get_scalar get_cell; do
+    row "$measure ($(value "cpu_$measure" velmond 7))" "$(value "cpu_$measure" velmond 3)" \
+      "$(value "cpu_$measure" snmpd 3)" "$(value "ratio_cpu_$measure" snmpd/velmond 3)"
   done
   echo
   echo "results: $BUILD_DIR/results/e2e.csv"

@@ -9,6 +9,8 @@
 // `get` repeats one Get and reports latency; `walk` repeats a complete walk
 // (GetNext with --repetitions 0, GetBulk otherwise) and reports varbinds per
 // walk and varbinds per second. Any error answer stops it with status 1.
+// --samples FILE appends every sample (a Get's microseconds, a walk's
+// varbinds per second), one a line, so a script can pool several runs.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -16,6 +18,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <fstream>
+#include <iomanip>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -39,7 +44,16 @@ struct Settings {
   int warmup = 20;
   int repetitions = 10;
   int timeout_ms = 2000;
+  std::string samples_path;
 };
+
+void AppendSamples(const Settings& s, const std::vector<double>& samples) {
+  if (s.samples_path.empty()) return;
+  std::ofstream out(s.samples_path, std::ios::app);
+  out << std::fixed << std::setprecision(1);
+  for (const double v : samples) out << v << '\n';
+  if (!out) throw std::runtime_error("cannot write " + s.samples_path);
+}
 
 void RunGets(velbench::ProbeSession& session, const velbench::Oid& oid, const Settings& s) {
   for (int i = 0; i < s.warmup; ++i) session.Get(oid);
@@ -50,6 +64,7 @@ void RunGets(velbench::ProbeSession& session, const velbench::Oid& oid, const Se
     session.Get(oid);
     latencies.push_back(MicrosecondsSince(start));
   }
+  AppendSamples(s, latencies);
   const auto sum = velbench::Summarize(latencies);
   std::printf("mode=get requests=%zu median_us=%.1f p99_us=%.1f mean_us=%.1f min_us=%.1f max_us=%.1f\n", sum.count,
               sum.median, sum.p99, sum.mean, sum.min, sum.max);
@@ -69,6 +84,7 @@ void RunWalks(velbench::ProbeSession& session, const velbench::Oid& root, const 
     most = std::max(most, varbinds);
     rates.push_back(static_cast<double>(varbinds) / seconds);
   }
+  AppendSamples(s, rates);
   const auto sum = velbench::Summarize(rates);
   // Walks whose length changed mid-run measured different work: say so.
   std::printf("mode=walk request=%s repetitions=%d walks=%zu varbinds=%zu varbinds_max=%zu median_vbps=%.0f "
@@ -91,6 +107,7 @@ int main(int argc, char** argv) {
   app.add_option("--repetitions", s.repetitions, "GetBulk max-repetitions for walks; 0 walks with GetNext")
       ->check(CLI::Range(0, 1000));
   app.add_option("--timeout-ms", s.timeout_ms, "per-request timeout")->check(CLI::Range(1, 60000));
+  app.add_option("--samples", s.samples_path, "append every sample to this file, one a line");
   CLI11_PARSE(app, argc, argv);
 
   try {
