@@ -3,7 +3,8 @@
 # world (back-end and member count) in its own process, leaves the Google
 # Benchmark JSON in build/bench/results/inprocess-<backend>-<N>.json and
 # prints a summary table (ns per varbind of each benchmark, varbinds and CPU
-# time of a complete walk, time from SnmpExtensionInit to the complete MIB).
+# time of a complete walk, median time from SnmpExtensionInit to the
+# complete MIB over several processes).
 #
 #   scripts/bench-inprocess.sh            # all worlds, a minute or two
 #
@@ -12,6 +13,8 @@
 #                             MSCS and Brennic 2 16 256), e.g. "oracle:256 mscs:16"
 #   VELMON_BENCH_MIN_TIME     seconds per benchmark and repetition (default 0.2)
 #   VELMON_BENCH_REPETITIONS  repetitions; the summary takes medians (default 3)
+#   VELMON_BENCH_STARTUPS     processes that measure the start-up time, the
+#                             benchmark run included (default 3)
 #   VELMON_BENCH_BUILD_DIR    an already configured build directory to build
 #                             and run instead of the bench preset's
 set -euo pipefail
@@ -21,6 +24,7 @@ cd "$root"
 worlds=${VELMON_BENCH_WORLDS:-"oracle:2 oracle:16 oracle:64 oracle:256 mscs:2 mscs:16 mscs:256 brennic:2 brennic:16 brennic:256"}
 min_time=${VELMON_BENCH_MIN_TIME:-0.2}
 repetitions=${VELMON_BENCH_REPETITIONS:-3}
+startups=${VELMON_BENCH_STARTUPS:-3}
 results=$root/build/bench/results
 
 targets=()
@@ -52,6 +56,12 @@ for world in $worlds; do
     tail -n 20 "$log" >&2
     exit 1
   fi
+  extra=()
+  for ((run = 2; run <= startups; run++)); do
+    line=$("$build/bench/inprocess/velmon_bench_$backend" --members="$members" --startup-only | grep '^init_to_complete_ms=')
+    extra+=("${line#*=}")
+  done
+  python3 "$root/bench/inprocess/merge_startup_runs.py" "$out" "${extra[@]}"
   files+=("$out")
 done
 

@@ -1,11 +1,13 @@
-// velmon_bench_<backend> --members=N [Google Benchmark flags]
+// velmon_bench_<backend> --members=N [--startup-only] [Google Benchmark flags]
 //
 // Builds one world of N members, starts the agent through SnmpExtensionInit
 // as the SNMP service does, waits until the MIB shows every member and runs
 // the query benchmarks. The agent's state is process-wide and its threads
 // never end, hence one world per process. The output's context carries the
 // back-end, N, the time from SnmpExtensionInit to the complete MIB and the
-// number of varbinds in a complete walk.
+// number of varbinds in a complete walk. With --startup-only the program
+// prints "init_to_complete_ms=<ms>" once the MIB is complete and runs no
+// benchmark, so that a script can repeat that one-per-process measurement.
 #include "bench_world.h"
 #include "query_benchmarks.h"
 #include "view_walk.h"
@@ -24,19 +26,26 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Takes --members=N out of argv; 0 when absent or malformed.
-int TakeMembers(int* argc, char** argv) {
-  constexpr char kFlag[] = "--members=";
-  int members = 0;
+struct Options {
+  int members = 0;  // 0 when absent or malformed
+  bool startupOnly = false;
+};
+
+// Takes this program's own flags out of argv.
+Options TakeOptions(int* argc, char** argv) {
+  constexpr char kMembers[] = "--members=";
+  Options options;
   int kept = 1;
   for (int i = 1; i < *argc; ++i) {
-    if (std::strncmp(argv[i], kFlag, sizeof kFlag - 1) == 0)
-      members = std::atoi(argv[i] + sizeof kFlag - 1);
+    if (std::strncmp(argv[i], kMembers, sizeof kMembers - 1) == 0)
+      options.members = std::atoi(argv[i] + sizeof kMembers - 1);
+    else if (std::strcmp(argv[i], "--startup-only") == 0)
+      options.startupOnly = true;
     else
       argv[kept++] = argv[i];
   }
   *argc = kept;
-  return members;
+  return options;
 }
 
 // The agent's threads never end and the platform's globals outlive no one,
@@ -50,7 +59,8 @@ int TakeMembers(int* argc, char** argv) {
 
 int main(int argc, char** argv) {
   using namespace velmon::bench;
-  const int members = TakeMembers(&argc, argv);
+  const Options options = TakeOptions(&argc, argv);
+  const int members = options.members;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) Leave(2);
   if (!BuildWorld(members)) {
@@ -70,6 +80,10 @@ int main(int argc, char** argv) {
     Leave(1);
   }
   const std::chrono::duration<double, std::milli> initToComplete = std::chrono::steady_clock::now() - start;
+  if (options.startupOnly) {
+    std::printf("init_to_complete_ms=%f\n", initToComplete.count());
+    Leave(0);
+  }
 
   const WalkResult walk = WalkView();
   if (!walk.ended || walk.varbinds < 6u * static_cast<unsigned>(members)) {

@@ -20,7 +20,8 @@ COLUMNS = ["GetScalar", "GetCell", "GetNodeState", "GetNextInColumn", "WalkView"
 def main(paths):
     records = inprocess_results.load_all(paths)
     header = ["backend", "members"] + COLUMNS + ["walk_vb", "walk_ms", "init_ms"]
-    print("ns per varbind (CPU time, median); walk_ms is the CPU time of one complete walk")
+    print("ns per varbind (CPU time, median); walk_ms: CPU time of one complete walk; "
+          "init_ms: SnmpExtensionInit to the complete MIB, median over processes")
     print(" ".join(f"{h:>15}" if i > 1 else f"{h:>8}" for i, h in enumerate(header)))
     for r in records:
         b = r["benchmarks"]
