@@ -9,10 +9,10 @@
 #   scripts/bench-inprocess.sh            # all worlds, a minute or two
 #
 # Environment:
-#   VELMON_BENCH_WORLDS       worlds to run (default: Oracle RAC 2 16 64 256,
+#   VELMON_BENCH_WORLDS       worlds to run (default: Oracle RAC 2 16 64 128 256,
 #                             MSCS and Brennic 2 16 256), e.g. "oracle:256 mscs:16"
-#   VELMON_BENCH_MIN_TIME     seconds per benchmark and repetition (default 0.2)
-#   VELMON_BENCH_REPETITIONS  repetitions; the summary takes medians (default 3)
+#   VELMON_BENCH_MIN_TIME     seconds per benchmark and repetition (default 0.1)
+#   VELMON_BENCH_REPETITIONS  repetitions; the summary takes medians (default 5)
 #   VELMON_BENCH_STARTUPS     processes that measure the start-up time, the
 #                             benchmark run included (default 3)
 #   VELMON_BENCH_BUILD_DIR    an already configured build directory to build
@@ -21,9 +21,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-worlds=${VELMON_BENCH_WORLDS:-"oracle:2 oracle:16 oracle:64 oracle:256 mscs:2 mscs:16 mscs:256 brennic:2 brennic:16 brennic:256"}
-min_time=${VELMON_BENCH_MIN_TIME:-0.2}
-repetitions=${VELMON_BENCH_REPETITIONS:-3}
+worlds=${VELMON_BENCH_WORLDS:-"oracle:2 oracle:16 oracle:64 oracle:128 oracle:256 mscs:2 mscs:16 mscs:256 brennic:2 brennic:16 brennic:256"}
+min_time=${VELMON_BENCH_MIN_TIME:-0.1}
+repetitions=${VELMON_BENCH_REPETITIONS:-5}
 startups=${VELMON_BENCH_STARTUPS:-3}
 results=$root/build/bench/results
 
