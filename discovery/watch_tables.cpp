@@ -32,8 +32,19 @@ std::mutex& TablesMutex() {
 
 // ---- list operations shared by the three entry types ----
 
+// The entry a table's last search ended on, where the next search starts: a
+// walk asks for row after row, so each step is short. Null when unknown;
+// every link and unlink of that table forgets it, so it is always an entry
+// of the list. Lock held.
+template <class Entry>
+Entry*& Cursor() {
+  static Entry* cursor = nullptr;
+  return cursor;
+}
+
 template <class Entry>
 void Link(Entry*& head, Entry* entry) {
+  Cursor<Entry>() = nullptr;
   if (!head) {
     head = entry;
     return;
@@ -58,6 +69,7 @@ void Link(Entry*& head, Entry* entry) {
 
 template <class Entry>
 void Unlink(Entry*& head, Entry* entry) {
+  Cursor<Entry>() = nullptr;
   if (entry->prev) {
     entry->prev->next = entry->next;
     if (entry->next) entry->next->prev = entry->prev;
@@ -67,15 +79,38 @@ void Unlink(Entry*& head, Entry* entry) {
   }
 }
 
+// The first entry whose index is at least `index` (null when there is none),
+// found from the cursor, which then rests on it.
+template <class Entry>
+Entry* LowerBound(Entry* head, LONG index) {
+  Entry*& cursor = Cursor<Entry>();
+  Entry* at = cursor ? cursor : head;
+  if (!at) return nullptr;
+  if (at->index >= index) {
+    while (at->prev && at->prev->index >= index) at = at->prev;
+  } else {
+    Entry* last = at;
+    while (at && at->index < index) {
+      last = at;
+      at = at->next;
+    }
+    if (!at) {
+      cursor = last;  // the search ended at the tail: start there next time
+      return nullptr;
+    }
+  }
+  cursor = at;
+  return at;
+}
+
 template <class Entry>
 Entry* Find(Entry* head, LONG index, LONG* pastEnd) {
   *pastEnd = 0;
-  LONG lastIndex = 0;
-  for (Entry* at = head; at; at = at->next) {
-    if (at->index == index) return at;
-    lastIndex = at->index;
-  }
-  if (index >= lastIndex) *pastEnd = 1;
+  Entry* at = LowerBound(head, index);
+  if (at && at->index == index) return at;
+  // Not held: past the end when no entry lies above it; an empty table
+  // counts as ending at index 0.
+  if (!at) *pastEnd = (head || index >= 0) ? 1 : 0;
   return nullptr;
 }
 
@@ -133,7 +168,7 @@ LONG AddEntry(Entry*& head, const char* name, const char* description, LONG inde
   entry->watcher = nullptr;
   entry->stopFlag = flag;
   Link(head, entry);
-  uintptr_t thread = _beginthread(watcher, 0, flag);
+  uintptr_t thread = _beginthread(watcher, kWatcherStackSize, flag);
   if (thread == static_cast<uintptr_t>(-1)) {
     Unlink(head, entry);
     AgentFree(flag);
@@ -191,6 +226,10 @@ AddressEntry* FindAddressEntry(LONG index, LONG* pastEnd) { return Find(AddressT
 ClusterAddressEntry* FindClusterAddressEntry(LONG index, LONG* pastEnd) {
   return Find(ClusterAddressTable, index, pastEnd);
 }
+
+NodeEntry* FirstNodeEntryFrom(LONG index) { return LowerBound(NodeTable, index); }
+AddressEntry* FirstAddressEntryFrom(LONG index) { return LowerBound(AddressTable, index); }
+ClusterAddressEntry* FirstClusterAddressEntryFrom(LONG index) { return LowerBound(ClusterAddressTable, index); }
 
 bool NodeEntryExists(const char* name) {
   auto lock = LockWatchTables();

@@ -53,6 +53,12 @@ struct ClusterAddressEntry {
   std::atomic<LONG>* stopFlag;
 };
 
+// Stack of every watcher thread: the entries' watchers and the back-ends'
+// change watchers. There is one watcher per entry, hundreds in a large
+// cluster, and each needs a few KiB; failure reports run on the alternate
+// signal stack. On Windows this is the initial commit only.
+inline constexpr unsigned kWatcherStackSize = 64 * 1024;
+
 // Heads of the tables (null when empty). Lock held.
 extern NodeEntry* NodeTable;
 extern AddressEntry* AddressTable;
@@ -88,10 +94,16 @@ LONG AddClusterAddressEntryWithAddress(const char* name, LONG index, DWORD addre
 
 // The first entry whose index equals `index`, or null; then `pastEnd` is 1
 // when `index` is not below the last entry's index (always for an empty
-// table). Lock held.
+// table). Lock held. Searches (these and the From ones below) start where
+// the table's previous search ended, so asking for row after row is cheap.
 NodeEntry* FindNodeEntry(LONG index, LONG* pastEnd);
 AddressEntry* FindAddressEntry(LONG index, LONG* pastEnd);
 ClusterAddressEntry* FindClusterAddressEntry(LONG index, LONG* pastEnd);
+
+// The first entry whose index is `index` or above, or null. Lock held.
+NodeEntry* FirstNodeEntryFrom(LONG index);
+AddressEntry* FirstAddressEntryFrom(LONG index);
+ClusterAddressEntry* FirstClusterAddressEntryFrom(LONG index);
 
 // Whether an entry carries exactly this name (case-sensitive).
 bool NodeEntryExists(const char* name);

@@ -147,7 +147,7 @@ void FillOracleWatchTables(int start) {
                                         ClusterIpAddress.load()) != 1)
     ReportAgentEvent(VELMON_ENTRY_NOT_CREATED, "Cluster IP Address");
   ++NextClusterAddressIndex;
-  if (start == 0 && _beginthread(&OracleRegistryWatcher, 0, nullptr) == static_cast<uintptr_t>(-1))
+  if (start == 0 && _beginthread(&OracleRegistryWatcher, kWatcherStackSize, nullptr) == static_cast<uintptr_t>(-1))
     ReportAgentEvent(VELMON_INIT_FAILED, "Was unable to create the trap thread.");
   WatchTablesReady.store(1);
   SavedNextNodeIndex.store(NextNodeIndex.load());

@@ -97,19 +97,39 @@ void* ThreadMain(void* raw) {
   return nullptr;
 }
 
-// Windows never gives a thread less than this; sanitizer builds need it too.
-constexpr size_t kMinimumStack = 256 * 1024;
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define VELPLAT_SANITIZED_STACKS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define VELPLAT_SANITIZED_STACKS 1
+#endif
+#endif
+
+// The least stack a thread is given when its starter names a size. Sanitizers
+// make frames several times larger and run their own code on the stack, so
+// their builds keep a larger floor.
+#ifdef VELPLAT_SANITIZED_STACKS
+constexpr size_t kStackFloor = 256 * 1024;
+#else
+constexpr size_t kStackFloor = 64 * 1024;
+#endif
+
+// The stack a thread asking for `requested` bytes gets: at least the floor
+// and the system's minimum, in whole pages; 0 (the default) stays 0.
+size_t StackSizeFor(size_t requested) {
+  if (requested == 0) return 0;
+  const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  const long systemMinimum = sysconf(_SC_THREAD_STACK_MIN);
+  size_t size = std::max(requested, kStackFloor);
+  if (systemMinimum > 0) size = std::max(size, static_cast<size_t>(systemMinimum));
+  return (size + page - 1) / page * page;
+}
 
 bool Spawn(std::unique_ptr<StartInfo> start, size_t stackSize) {
   pthread_attr_t attributes;
   if (pthread_attr_init(&attributes) != 0) return false;
   pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
-  if (stackSize != 0) {
-    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    size_t size = std::max(stackSize, kMinimumStack);
-    size = (size + page - 1) / page * page;
-    pthread_attr_setstacksize(&attributes, size);
-  }
+  if (const size_t size = StackSizeFor(stackSize); size != 0) pthread_attr_setstacksize(&attributes, size);
   pthread_t thread;
   const int rc = pthread_create(&thread, &attributes, ThreadMain, start.get());
   pthread_attr_destroy(&attributes);
