@@ -62,10 +62,9 @@ LONG EnumKey(HKEY hKey, DWORD index, LPSTR name, LPDWORD nameChars, LPDWORD rese
   Edit edit(*open->tree);
   const Key& key = *open->key;
   if (key.deleted) return ERROR_KEY_DELETED;
-  if (index >= key.subkeys.size()) return ERROR_NO_MORE_ITEMS;
-  auto it = key.subkeys.begin();
-  std::advance(it, index);
-  const std::string& subName = it->second->name;
+  const Key* subkey = key.subkeys.At(index);
+  if (!subkey) return ERROR_NO_MORE_ITEMS;
+  const std::string& subName = subkey->name;
   // Keys have no class; the buffer must still hold its terminator.
   if (subName.size() >= *nameChars || (className && classChars && *classChars == 0)) return ERROR_MORE_DATA;
   std::memcpy(name, subName.c_str(), subName.size() + 1);

@@ -6,6 +6,8 @@
 #include <velplat/world.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <iterator>
 
 namespace velplat::reg {
 namespace {
@@ -58,6 +60,42 @@ Value* Key::FindValue(std::string_view valueName) {
   return it == values.end() ? nullptr : &*it;
 }
 
+void Subkeys::Insert(std::shared_ptr<Key> child) {
+  std::string childName = child->name;
+  map_.emplace(std::move(childName), std::move(child));
+  cursorValid_ = false;
+}
+
+void Subkeys::Erase(const_iterator at) {
+  map_.erase(at);
+  cursorValid_ = false;
+}
+
+const Key* Subkeys::At(size_t index) const {
+  if (index >= map_.size()) return nullptr;
+  // Start from whichever known position is nearest: the first, the one past
+  // the last, or the one asked for last time.
+  const_iterator at = map_.begin();
+  auto distance = static_cast<std::ptrdiff_t>(index);
+  const auto fromEnd = static_cast<std::ptrdiff_t>(index) - static_cast<std::ptrdiff_t>(map_.size());
+  if (-fromEnd < distance) {
+    at = map_.end();
+    distance = fromEnd;
+  }
+  if (cursorValid_) {
+    const auto fromCursor = static_cast<std::ptrdiff_t>(index) - static_cast<std::ptrdiff_t>(cursorIndex_);
+    if (std::abs(fromCursor) < std::abs(distance)) {
+      at = cursor_;
+      distance = fromCursor;
+    }
+  }
+  std::advance(at, distance);
+  cursor_ = at;
+  cursorIndex_ = index;
+  cursorValid_ = true;
+  return at->second.get();
+}
+
 Tree::Tree() {
   for (int i = 0; i < kHiveCount; ++i) {
     roots_[i] = std::make_shared<Key>();
@@ -106,7 +144,7 @@ LONG CreateKey(Edit& edit, const std::shared_ptr<Key>& base, const std::vector<s
     auto child = std::make_shared<Key>();
     child->name = std::string(part);
     child->parent = key.get();
-    key->subkeys.emplace(child->name, child);
+    key->subkeys.Insert(child);
     ReportChange(edit, *key, REG_NOTIFY_CHANGE_NAME);
     key = child;
     created = true;
@@ -121,7 +159,7 @@ LONG DeleteKey(Edit& edit, Key& key) {
   Key& parent = *key.parent;
   auto it = parent.subkeys.find(key.name);
   std::shared_ptr<Key> keepAlive = it->second;  // the tree's reference goes now
-  parent.subkeys.erase(it);
+  parent.subkeys.Erase(it);
   key.parent = nullptr;
   key.deleted = true;
   ReportKeyDeleted(edit, key);

@@ -67,11 +67,44 @@ struct Value {
   std::vector<BYTE> data;
 };
 
+struct Key;
+
+// The subkeys of a key in name order. Besides the map it keeps the position
+// last asked for by number, so that enumerating index after index costs one
+// step each rather than a walk from the start; any insertion or removal
+// forgets that position. Guarded, like the rest of the key, by its tree.
+class Subkeys {
+ public:
+  using Map = std::map<std::string, std::shared_ptr<Key>, NameLess>;
+  using const_iterator = Map::const_iterator;
+
+  Subkeys() = default;
+  Subkeys(const Subkeys&) = delete;  // the remembered position belongs to this map
+  Subkeys& operator=(const Subkeys&) = delete;
+
+  const_iterator begin() const { return map_.begin(); }
+  const_iterator end() const { return map_.end(); }
+  const_iterator find(std::string_view name) const { return map_.find(name); }
+  size_t size() const { return map_.size(); }
+  bool empty() const { return map_.empty(); }
+
+  void Insert(std::shared_ptr<Key> child);  // its name must be free
+  void Erase(const_iterator at);
+  // The subkey at `index` in name order; null past the end.
+  const Key* At(size_t index) const;
+
+ private:
+  Map map_;
+  mutable const_iterator cursor_{};
+  mutable size_t cursorIndex_ = 0;
+  mutable bool cursorValid_ = false;
+};
+
 struct Key {
   std::string name;
   Key* parent = nullptr;  // null for a hive root and for a deleted key
   bool deleted = false;
-  std::map<std::string, std::shared_ptr<Key>, NameLess> subkeys;
+  Subkeys subkeys;
   std::vector<Value> values;  // creation order
   std::list<std::shared_ptr<Watch>> watches;
 
