@@ -6,8 +6,9 @@
 # included); and memory and threads again after WALKS further walks of the
 # largest world, to show that serving requests does not make them grow.
 # Prints a table and writes $BUILD_DIR/results/host-cost.csv (members,
-# rss_kib, threads, vsz_kib) and host-cost-detail.csv (start-up time and the
-# numbers after the walks).
+# rss_kib, threads, vsz_kib) and host-cost-detail.csv (the times from start
+# to the first answer and to a complete walk, and the numbers after the
+# walks).
 #
 #   scripts/perf-host-cost.sh                       # builds with the bench preset
 #   BUILD_DIR=build/mine scripts/perf-host-cost.sh  # another Release build dir
@@ -66,20 +67,22 @@ trap 'exit 130' INT TERM
 # A value (in kB, or a count) from the status file of process $1.
 status_field() { awk -v k="$2:" '$1 == k { print $2 }' "/proc/$1/status"; }
 
-# Varbinds of one GetBulk walk of the view, or nothing while velmond does not
-# answer yet (the first polls go out before it listens).
+# Varbinds of one GetBulk walk of the view, or nothing when it fails.
 walk_count() {
-  "$probe" walk "127.0.0.1:$PORT" "$view" --count 1 --warmup 0 --repetitions "$REPETITIONS" --timeout-ms 200 \
+  "$probe" walk "127.0.0.1:$PORT" "$view" --count 1 --warmup 0 --repetitions "$REPETITIONS" --timeout-ms 1000 \
     2>/dev/null | tr ' ' '\n' | sed -n 's/^varbinds=//p' || true
 }
 
-# Milliseconds since the epoch.
-now_ms() { local t=${EPOCHREALTIME/./}; echo $((t / 1000)); }
+# velmon-snmp-probe prints key=value pairs; $2 is the key to pick from line $1.
+field() { tr ' ' '\n' <<<"$1" | sed -n "s/^$2=//p"; }
+
+# Microseconds since the epoch.
+now_us() { echo "${EPOCHREALTIME/./}"; }
 
 csv=$work/host-cost.csv
 detail=$work/host-cost-detail.csv
 echo "members,rss_kib,threads,vsz_kib" >"$csv"
-echo "members,startup_ms,varbinds,walks,rss_kib_after_walks,threads_after_walks,vsz_kib_after_walks" >"$detail"
+echo "members,answer_ms,startup_ms,varbinds,walks,rss_kib_after_walks,threads_after_walks,vsz_kib_after_walks" >"$detail"
 read -r -a member_counts <<<"$MEMBERS_LIST"
 largest=0
 for members in "${member_counts[@]}"; do
@@ -96,25 +99,34 @@ for members in "${member_counts[@]}"; do
   # (two), beside twelve scalar and cluster-address varbinds.
   expected=$((6 * members + 12))
 
-  start=$(now_ms)
+  start=$(now_us)
   "$velmond" --world "$world" --listen "udp:127.0.0.1:$PORT" >"$work/velmond-$members.log" 2>&1 &
   velmond_pid=$!
-  # Complete: the expected count, or the same count over five polls.
-  count='' last='' same=0 complete=''
-  for _ in {1..600}; do
-    kill -0 "$velmond_pid" 2>/dev/null || break
-    count=$(walk_count)
-    if [ -n "$count" ] && [ "$count" = "$expected" ]; then complete=$(now_ms); break; fi
-    if [ -n "$count" ] && [ "$count" = "$last" ]; then same=$((same + 1)); else same=0; fi
-    if [ "$same" -ge 5 ]; then complete=$(now_ms); break; fi
-    last=$count
-    sleep 0.05
-  done
+  # Complete: a walk returns the expected count (the probe polls from one
+  # process, so no process start-up lands in the time)...
+  if line=$("$probe" wait "127.0.0.1:$PORT" "$view" --varbinds "$expected" --repetitions "$REPETITIONS" \
+    --wait-ms 30000 2>"$work/wait.err"); then
+    count=$expected
+    answered=$(field "$line" answered_epoch_us)
+    complete=$(field "$line" complete_epoch_us)
+  else
+    # ...or, should the MIB have changed shape, the same count over five polls.
+    log "perf-host-cost: $(cat "$work/wait.err"); waiting for a stable count instead"
+    count='' last='' same=0 answered='' complete=''
+    for _ in {1..600}; do
+      kill -0 "$velmond_pid" 2>/dev/null || break
+      count=$(walk_count)
+      if [ -n "$count" ] && [ "$count" = "$last" ]; then same=$((same + 1)); else same=0; fi
+      if [ "$same" -ge 5 ]; then complete=$(now_us); break; fi
+      last=$count
+      sleep 0.02
+    done
+    answered=$complete
+  fi
   if [ -z "$complete" ]; then
     tail -20 "$work/velmond-$members.log" >&2
     die "velmond with $members members did not answer a complete walk"
   fi
-  [ "$count" = "$expected" ] || log "perf-host-cost: note: $members members walk $count varbinds, $expected expected"
   rss=$(status_field "$velmond_pid" VmRSS)
   vsz=$(status_field "$velmond_pid" VmSize)
   threads=$(status_field "$velmond_pid" Threads)
@@ -129,7 +141,8 @@ for members in "${member_counts[@]}"; do
     after_threads=$(status_field "$velmond_pid" Threads)
     after_vsz=$(status_field "$velmond_pid" VmSize)
   fi
-  echo "$members,$((complete - start)),$count,$walks,$after_rss,$after_threads,$after_vsz" >>"$detail"
+  echo "$members,$(((answered - start) / 1000)),$(((complete - start) / 1000)),$count,$walks,$after_rss,$after_threads,$after_vsz" \
+    >>"$detail"
   stop_velmond
 done
 
@@ -139,10 +152,13 @@ cp "$csv" "$detail" "$BUILD_DIR/results/"
 {
   echo
   echo "velmond host cost ($(nproc) cores; load average $(cut -d' ' -f1-3 /proc/loadavg))"
-  printf '%8s %9s %10s %8s %12s %11s\n' members varbinds "start (ms)" threads "VmRSS (KiB)" "VmSize (KiB)"
+  printf '%8s %9s %12s %13s %8s %12s %13s\n' members varbinds "answers (ms)" "complete (ms)" threads "VmRSS (KiB)" \
+    "VmSize (KiB)"
   paste -d, <(tail -n +2 "$csv") <(tail -n +2 "$detail") |
-    awk -F, '{ printf "%8s %9s %10s %8s %12s %11s\n", $1, $7, $6, $3, $2, $4 }'
-  awk -F, 'NR > 1 && $4 > 0 {
-    printf "after %s walks of %s members: %s threads, VmRSS %s KiB, VmSize %s KiB\n", $4, $1, $6, $5, $7 }' "$detail"
+    awk -F, '{ printf "%8s %9s %12s %13s %8s %12s %13s\n", $1, $8, $6, $7, $3, $2, $4 }'
+  paste -d, <(tail -n +2 "$csv") <(tail -n +2 "$detail") | awk -F, '$9 > 0 {
+    printf "after %s more walks of %s members: %s threads (%+d), VmRSS %s KiB (%+d), VmSize %s KiB (%+d)\n",
+      $9, $1, $11, $11 - $3, $10, $10 - $2, $12, $12 - $4 }'
+  echo "answers: from velmond's start to its first answer; complete: to the first complete walk"
   echo "results: $BUILD_DIR/results/host-cost.csv, host-cost-detail.csv"
 }

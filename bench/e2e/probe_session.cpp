@@ -96,6 +96,15 @@ void ProbeSession::Get(const Oid& name) {
     throw std::runtime_error("the agent has no value for that object");
 }
 
+bool ProbeSession::Answers(const Oid& name) {
+  netsnmp_pdu* request = snmp_pdu_create(SNMP_MSG_GET);
+  snmp_add_null_var(request, name.data(), name.size());
+  netsnmp_pdu* raw = nullptr;
+  const int status = snmp_sess_synch_response(handle_, request, &raw);
+  const PduPtr response(raw);
+  return status == STAT_SUCCESS && response != nullptr;
+}
+
 std::size_t ProbeSession::Walk(const Oid& root, int repetitions) {
   std::vector<oid> cursor(root.begin(), root.end());
   std::size_t count = 0;

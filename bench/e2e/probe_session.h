@@ -37,6 +37,10 @@ class ProbeSession {
   // One Get of `oid`; returns when the answer is in.
   void Get(const Oid& oid);
 
+  // True when the agent answers a Get of `oid` at all (any value, any error
+  // status); false on a timeout. For waiting until an agent listens.
+  bool Answers(const Oid& oid);
+
   // Walks every object below `root` (GetNext when repetitions is 0,
   // GetBulk otherwise) and returns how many varbinds the walk produced.
   std::size_t Walk(const Oid& root, int repetitions);

@@ -4,11 +4,16 @@
 //
 //   velmon-snmp-probe get  127.0.0.1:11661 .1.3.6.1.4.1.32473.2.18.22.4.1.1.1.0 --count 3000
 //   velmon-snmp-probe walk 127.0.0.1:11661 .1.3.6.1.4.1.32473 --count 20 --repetitions 10
+//   velmon-snmp-probe wait 127.0.0.1:11661 .1.3.6.1.4.1.32473 --varbinds 1548
 //
 // Prints one line of key=value pairs (times in microseconds) for scripts.
 // `get` repeats one Get and reports latency; `walk` repeats a complete walk
 // (GetNext with --repetitions 0, GetBulk otherwise) and reports varbinds per
-// walk and varbinds per second. Any error answer stops it with status 1.
+// walk and varbinds per second. Any error answer stops them with status 1.
+// `wait` polls an agent that is starting: first with quick Gets until it
+// answers at all, then with walks until one returns --varbinds varbinds, and
+// prints when each happened (wall clock, microseconds since the epoch), so
+// a script can time an agent's start-up without a process start per poll.
 // --samples FILE appends every sample (a Get's microseconds, a walk's
 // varbinds per second), one a line, so a script can pool several runs.
 #include <CLI/CLI.hpp>
@@ -22,6 +27,7 @@
 #include <iomanip>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "probe_session.h"
@@ -45,6 +51,8 @@ struct Settings {
   int repetitions = 10;
   int timeout_ms = 2000;
   std::string samples_path;
+  std::size_t expected_varbinds = 0;
+  int wait_ms = 60000;
 };
 
 void AppendSamples(const Settings& s, const std::vector<double>& samples) {
@@ -93,12 +101,46 @@ void RunWalks(velbench::ProbeSession& session, const velbench::Oid& root, const 
               sum.min, sum.max);
 }
 
+long long EpochMicroseconds() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+int RunWait(const velbench::Oid& root, const Settings& s) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(s.wait_ms);
+  // A request sent before the agent listens is lost: keep those short.
+  velbench::ProbeSession knock(s.peer, s.community, 20 * 1000);
+  while (!knock.Answers(root)) {
+    if (Clock::now() > deadline) throw std::runtime_error("the agent never answered");
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  const long long answered = EpochMicroseconds();
+  velbench::ProbeSession session(s.peer, s.community, static_cast<long>(s.timeout_ms) * 1000);
+  std::size_t varbinds = 0;
+  for (;;) {
+    try {
+      varbinds = session.Walk(root, s.repetitions);
+      if (varbinds == s.expected_varbinds) break;
+    } catch (const std::runtime_error&) {
+      // an agent still starting may time out or answer an error: poll on
+    }
+    if (Clock::now() > deadline)
+      throw std::runtime_error("no walk returned the expected varbinds; the last returned " +
+                               std::to_string(varbinds));
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::printf("mode=wait varbinds=%zu answered_epoch_us=%lld complete_epoch_us=%lld\n", varbinds, answered,
+              EpochMicroseconds());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Settings s;
   CLI::App app{"Times SNMP v2c Gets or walks against one agent"};
-  app.add_option("mode", s.mode, "get or walk")->required()->check(CLI::IsMember({"get", "walk"}));
+  app.add_option("mode", s.mode, "get, walk or wait")->required()->check(CLI::IsMember({"get", "walk", "wait"}));
   app.add_option("peer", s.peer, "net-snmp peer, e.g. 127.0.0.1:11661")->required();
   app.add_option("oid", s.oid_text, "numeric OID: the object to get, or the root to walk")->required();
   app.add_option("--community", s.community, "v2c community");
@@ -108,11 +150,17 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(0, 1000));
   app.add_option("--timeout-ms", s.timeout_ms, "per-request timeout")->check(CLI::Range(1, 60000));
   app.add_option("--samples", s.samples_path, "append every sample to this file, one a line");
+  app.add_option("--varbinds", s.expected_varbinds, "wait: the varbinds of a complete walk")->check(CLI::PositiveNumber);
+  app.add_option("--wait-ms", s.wait_ms, "wait: give up after this long")->check(CLI::Range(1, 3600000));
   CLI11_PARSE(app, argc, argv);
 
   try {
     const velbench::Oid oid = velbench::ParseNumericOid(s.oid_text);
     velbench::InitClientLibrary();
+    if (s.mode == "wait") {
+      if (s.expected_varbinds == 0) throw std::invalid_argument("wait needs --varbinds");
+      return RunWait(oid, s);
+    }
     velbench::ProbeSession session(s.peer, s.community, static_cast<long>(s.timeout_ms) * 1000);
     if (s.mode == "get")
       RunGets(session, oid, s);
