@@ -16,7 +16,7 @@
 #
 # Environment (defaults in brackets): BUILD_DIR [build/bench], SKIP_BUILD
 # [0], MEMBERS [256], WALKS per tool and agent [30], PROBE_WALKS [20], GETS
-# per object and agent [3000], ROUNDS of alternating probe runs [5], REPETITIONS, the GetBulk max-repetitions of
+# per object and agent [3000], REPETITIONS, the GetBulk max-repetitions of
 # every bulk walk [10, net-snmp's default], VELMOND_PORT [11661], SNMPD_PORT
 # [11662]. Only 127.0.0.1 is used.
 #
@@ -37,7 +37,6 @@ SKIP_BUILD=${SKIP_BUILD:-0}
 MEMBERS=${MEMBERS:-256}
 WALKS=${WALKS:-30}
 PROBE_WALKS=${PROBE_WALKS:-20}
-ROUNDS=${ROUNDS:-5}
 GETS=${GETS:-3000}
 REPETITIONS=${REPETITIONS:-10}
 VELMOND_PORT=${VELMOND_PORT:-11661}
@@ -226,31 +225,26 @@ done
 # scheduler's run time (finer than the clock ticks of /proc/PID/stat).
 cpu_ns() { cat "/proc/$1/task/"*/schedstat | awk '{ t += $1 } END { printf "%.0f\n", t }'; }
 
-# The probe runs in ROUNDS rounds that alternate the agents, each adding its
+# The probe sends to both agents in turns, request by request (walk by
+# walk), so that other load on the machine weighs on both alike; it adds its
 # samples (a Get's microseconds, a walk's varbinds per second) to one file
-# per measure and agent; the statistics are over the pooled samples. The
-# agent's own CPU time over the runs is kept too: unlike wall-clock time it
-# hardly depends on what else the machine's two cores are doing.
-#   probe_rounds MEASURE COUNT get|walk OID-SUFFIX [probe options]
-probe_rounds() {
-  local measure=$1 count=$2 mode=$3 suffix=$4 agent port root pid before r
+# per measure and agent. The agents' own CPU time over the run is kept too:
+# it depends less on the rest of the machine than wall-clock time does
+# (velmond's idle threads add about 0.5% of a core to it).
+#   paired_probe MEASURE COUNT get|walk OID-SUFFIX [probe options]
+paired_probe() {
+  local measure=$1 count=$2 mode=$3 suffix=$4 velmond_before snmpd_before
   shift 4
-  for ((r = 0; r < ROUNDS; r++)); do
-    for agent in velmond snmpd; do
-      if [ "$agent" = velmond ]; then
-        port=$VELMOND_PORT root=$velmond_root pid=$velmond_pid
-      else
-        port=$SNMPD_PORT root=$snmpd_root pid=$snmpd_pid
-      fi
-      before=$(cpu_ns "$pid")
-      "$probe" "$mode" "127.0.0.1:$port" "$root$suffix" --count "$count" --warmup 0 \
-        --samples "$work/$measure-$agent.samples" "$@" >"$work/probe.out"
-      echo $(($(cpu_ns "$pid") - before)) >>"$work/$measure-$agent.cpu"
-      if [ "$mode" = walk ] && ! grep -q " varbinds=$varbinds varbinds_max=$varbinds " "$work/probe.out"; then
-        die "probe $measure of $agent: $(cat "$work/probe.out")"
-      fi
-    done
-  done
+  velmond_before=$(cpu_ns "$velmond_pid")
+  snmpd_before=$(cpu_ns "$snmpd_pid")
+  "$probe" "$mode" "127.0.0.1:$VELMOND_PORT" "$velmond_root$suffix" \
+    --versus "127.0.0.1:$SNMPD_PORT" "$snmpd_root$suffix" --count "$count" --warmup 0 \
+    --samples "$work/$measure-velmond.samples" --versus-samples "$work/$measure-snmpd.samples" "$@" >"$work/probe.out"
+  echo $(($(cpu_ns "$velmond_pid") - velmond_before)) >"$work/$measure-velmond.cpu"
+  echo $(($(cpu_ns "$snmpd_pid") - snmpd_before)) >"$work/$measure-snmpd.cpu"
+  if [ "$mode" = walk ] && [ "$(grep -c " varbinds=$varbinds varbinds_max=$varbinds " "$work/probe.out")" != 2 ]; then
+    die "probe $measure: $(cat "$work/probe.out")"
+  fi
 }
 
 # Appends the rows of the agents' CPU time per unit of work (varbind or
@@ -271,40 +265,52 @@ for agent_port in "$VELMOND_PORT $velmond_root" "$SNMPD_PORT $snmpd_root"; do
   "$probe" get "127.0.0.1:$port" "$root$cell_suffix" --count 1 --warmup 50 >/dev/null
 done
 
-per_round_walks=$(((PROBE_WALKS + ROUNDS - 1) / ROUNDS))
-probe_walks=$((per_round_walks * ROUNDS))
-log "perf-e2e: $probe_walks in-process GetBulk walks against each agent"
-probe_rounds probe_walk_getbulk "$per_round_walks" walk "" --repetitions "$REPETITIONS"
+log "perf-e2e: $PROBE_WALKS in-process GetBulk walks of each agent, in turns"
+paired_probe probe_walk_getbulk "$PROBE_WALKS" walk "" --repetitions "$REPETITIONS"
 record probe_walk_getbulk varbinds/s
-record_cpu probe_walk_getbulk $((probe_walks * varbinds)) us/varbind
-log "perf-e2e: $probe_walks in-process GetNext walks against each agent"
-probe_rounds probe_walk_getnext "$per_round_walks" walk "" --repetitions 0
+record_cpu probe_walk_getbulk $((PROBE_WALKS * varbinds)) us/varbind
+log "perf-e2e: $PROBE_WALKS in-process GetNext walks of each agent, in turns"
+paired_probe probe_walk_getnext "$PROBE_WALKS" walk "" --repetitions 0
 record probe_walk_getnext varbinds/s
-record_cpu probe_walk_getnext $((probe_walks * varbinds)) us/varbind
+record_cpu probe_walk_getnext $((PROBE_WALKS * varbinds)) us/varbind
 
-per_round_gets=$(((GETS + ROUNDS - 1) / ROUNDS))
-gets=$((per_round_gets * ROUNDS))
-log "perf-e2e: $gets Gets of the scalar (...$scalar_suffix) against each agent"
-probe_rounds get_scalar "$per_round_gets" get "$scalar_suffix"
+log "perf-e2e: $GETS Gets of the scalar (...$scalar_suffix) of each agent, in turns"
+paired_probe get_scalar "$GETS" get "$scalar_suffix"
 record get_scalar us
-record_cpu get_scalar "$gets" us/request
-log "perf-e2e: $gets Gets of the table cell (...$cell_suffix) against each agent"
-probe_rounds get_cell "$per_round_gets" get "$cell_suffix"
+record_cpu get_scalar "$GETS" us/request
+log "perf-e2e: $GETS Gets of the table cell (...$cell_suffix) of each agent, in turns"
+paired_probe get_cell "$GETS" get "$cell_suffix"
 record get_cell us
-record_cpu get_cell "$gets" us/request
+record_cpu get_cell "$GETS" us/request
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # --- report ---------------------------------------------------------------------
 value() { awk -F, -v m="$1" -v a="$2" -v c="$3" '$1 == m && $2 == a { print $c }' "$results"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", (b > 0 ? a / b : 0) }'; }
 
+# Median of the ratios of the samples taken in turns: line i of $1 over
+# line i of $2 (the two were measured one right after the other).
+paired_ratio() {
+  paste -d' ' "$1" "$2" | awk '$2 > 0 { printf "%.4f\n", $1 / $2 }' | sort -g |
+    awk '{ v[NR] = $1 } END { printf "%.3f", (NR ? v[int((NR + 1) / 2)] : 0) }'
+}
+
 # Every ratio reads "above 1: velmond does better": velmond/snmpd for
-# throughput, snmpd/velmond for latency and CPU time.
+# throughput, snmpd/velmond for latency and CPU time. ratio_ compares the
+# medians, paired_ratio_ is the median of the ratios of the samples taken in
+# turns (less sensitive to load that came and went during the run).
 {
   for measure in walk_snmpbulkwalk walk_snmpwalk probe_walk_getbulk probe_walk_getnext; do
     echo "ratio_$measure,velmond/snmpd,$(ratio "$(value "$measure" velmond 3)" "$(value "$measure" snmpd 3)"),,,,ratio"
+    echo "paired_ratio_$measure,velmond/snmpd,$(paired_ratio "$work/$measure-velmond.samples" \
+      "$work/$measure-snmpd.samples"),,,,ratio"
   done
-  for measure in get_scalar get_cell cpu_probe_walk_getbulk cpu_probe_walk_getnext cpu_get_scalar cpu_get_cell; do
+  for measure in get_scalar get_cell; do
+    echo "ratio_$measure,snmpd/velmond,$(ratio "$(value "$measure" snmpd 3)" "$(value "$measure" velmond 3)"),,,,ratio"
+    echo "paired_ratio_$measure,snmpd/velmond,$(paired_ratio "$work/$measure-snmpd.samples" \
+      "$work/$measure-velmond.samples"),,,,ratio"
+  done
+  for measure in cpu_probe_walk_getbulk cpu_probe_walk_getnext cpu_get_scalar cpu_get_cell; do
     echo "ratio_$measure,snmpd/velmond,$(ratio "$(value "$measure" snmpd 3)" "$(value "$measure" velmond 3)"),,,,ratio"
   done
 } >>"$results"
@@ -312,14 +318,15 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", (b > 0 ? a / b : 0) }'
 mkdir -p "$BUILD_DIR/results"
 cp "$results" "$BUILD_DIR/results/e2e.csv"
 
-row() { printf '%-38s %11s %11s %14s\n' "$@"; }
+row() { printf '%-38s %11s %11s %9s %9s\n' "$@"; }
 {
   echo
   echo "velmond against snmpd: $MEMBERS-member Oracle RAC world, $varbinds varbinds per walk ($snmpd_varbinds from snmpd)"
   echo "machine: $(nproc) cores; load average $load_before before, $load_after after"
-  echo "ratios: above 1 means velmond does better"
+  echo "ratios: above 1 means velmond does better (velmond/snmpd for rates, snmpd/velmond for times);"
+  echo "paired: median of the ratios of the samples taken in turns"
   echo
-  row "walk: median varbinds/s (walks)" velmond snmpd velmond/snmpd
+  row "walk: median varbinds/s (walks)" velmond snmpd ratio paired
   for measure in walk_snmpbulkwalk walk_snmpwalk probe_walk_getbulk probe_walk_getnext; do
     case $measure in
       walk_snmpbulkwalk) label="snmpbulkwalk -Cr$REPETITIONS" ;;
@@ -328,23 +335,24 @@ row() { printf '%-38s %11s %11s %14s\n' "$@"; }
       probe_walk_getnext) label="in-process GetNext" ;;
     esac
     row "$label ($(value "$measure" velmond 6))" "$(value "$measure" velmond 3)" "$(value "$measure" snmpd 3)" \
-      "$(value "ratio_$measure" velmond/snmpd 3)"
+      "$(value "ratio_$measure" velmond/snmpd 3)" "$(value "paired_ratio_$measure" velmond/snmpd 3)"
   done
   echo
-  row "Get latency, us (requests)" velmond snmpd snmpd/velmond
+  row "Get latency, us (requests)" velmond snmpd ratio paired
   for object in scalar cell; do
     suffix=$scalar_suffix
     [ "$object" = cell ] && suffix=$cell_suffix
     row "$object $suffix median ($(value "get_$object" velmond 6))" "$(value "get_$object" velmond 3)" \
-      "$(value "get_$object" snmpd 3)" "$(value "ratio_get_$object" snmpd/velmond 3)"
-    row "$object $suffix p99" "$(value "get_$object" velmond 4)" "$(value "get_$object" snmpd 4)" ""
-    row "$object $suffix mean" "$(value "get_$object" velmond 5)" "$(value "get_$object" snmpd 5)" ""
+      "$(value "get_$object" snmpd 3)" "$(value "ratio_get_$object" snmpd/velmond 3)" \
+      "$(value "paired_ratio_get_$object" snmpd/velmond 3)"
+    row "$object $suffix p99" "$(value "get_$object" velmond 4)" "$(value "get_$object" snmpd 4)" "" ""
+    row "$object $suffix mean" "$(value "get_$object" velmond 5)" "$(value "get_$object" snmpd 5)" "" ""
   done
   echo
-  row "agent CPU time, us per unit" velmond snmpd snmpd/velmond
+  row "agent CPU time, us per unit" velmond snmpd ratio ""
   for measure in probe_walk_getbulk probe_walk_getnext get_scalar get_cell; do
     row "$measure ($(value "cpu_$measure" velmond 7))" "$(value "cpu_$measure" velmond 3)" \
-      "$(value "cpu_$measure" snmpd 3)" "$(value "ratio_cpu_$measure" snmpd/velmond 3)"
+      "$(value "cpu_$measure" snmpd 3)" "$(value "ratio_cpu_$measure" snmpd/velmond 3)" ""
   done
   echo
   echo "results: $BUILD_DIR/results/e2e.csv"
