@@ -25,16 +25,13 @@ bool HoldsRow(Entry* (*find)(LONG, LONG*), UINT row) {
 
 // The smallest row number at or above `candidate` that the table holds.
 template <class Entry>
-bool RowAtOrAbove(Entry* const& head, UINT candidate, UINT* row) {  // head read under the lock
+bool RowAtOrAbove(Entry* (*firstFrom)(LONG), UINT candidate, UINT* row) {
   if (!FitsIndex(candidate)) return false;
   auto lock = LockWatchTables();
-  for (Entry* at = head; at; at = at->next) {
-    if (at->index >= static_cast<LONG>(candidate)) {
-      *row = static_cast<UINT>(at->index);
-      return true;
-    }
-  }
-  return false;
+  Entry* at = firstFrom(static_cast<LONG>(candidate));
+  if (!at) return false;
+  *row = static_cast<UINT>(at->index);
+  return true;
 }
 
 template <class Entry>
@@ -50,14 +47,14 @@ Status ParseOneArc(const AsnObjectIdentifier* name, RowIndex* index, Entry* (*fi
 // The row after the one named: the smallest existing row number above arc 18
 // (any row when the name stops at the column).
 template <class Entry>
-Status NextOneArc(const AsnObjectIdentifier* name, RowIndex* index, Entry* const& head) {
+Status NextOneArc(const AsnObjectIdentifier* name, RowIndex* index, Entry* (*firstFrom)(LONG)) {
   UINT candidate = 0;
   if (name->idLength >= kRowArc) {
     candidate = name->ids[kRowArc - 1] + 1;
     if (candidate == 0) return kNoSuchName;  // the arc was 4294967295
   }
   UINT row = 0;
-  if (!RowAtOrAbove(head, candidate, &row)) return kNoSuchName;
+  if (!RowAtOrAbove(firstFrom, candidate, &row)) return kNoSuchName;
   index->count = 1;
   index->arcs[0] = row;
   return kNoError;
@@ -70,7 +67,7 @@ Status ParseClusterAddressInstance(const AsnObjectIdentifier* name, RowIndex* in
 }
 
 Status NextClusterAddressInstance(const AsnObjectIdentifier* name, RowIndex* index) {
-  return NextOneArc(name, index, ClusterAddressTable);
+  return NextOneArc(name, index, &FirstClusterAddressEntryFrom);
 }
 
 Status ParseNodeInstance(const AsnObjectIdentifier* name, RowIndex* index) {
@@ -78,7 +75,7 @@ Status ParseNodeInstance(const AsnObjectIdentifier* name, RowIndex* index) {
 }
 
 Status NextNodeInstance(const AsnObjectIdentifier* name, RowIndex* index) {
-  return NextOneArc(name, index, NodeTable);
+  return NextOneArc(name, index, &FirstNodeEntryFrom);
 }
 
 Status ParseNodeAddressInstance(const AsnObjectIdentifier* name, RowIndex* index) {
