@@ -16,13 +16,15 @@ struct ViewContext {
   QueryFunction query;
 };
 
-// One binding through the agent: the status of its answer, and the answer.
+// One binding through the agent: the status of its answer, and the answer,
+// which only a noError status makes meaningful. The binding is moved in and
+// out rather than copied: this runs once per varbind.
 int AskOne(ViewContext& context, Pdu pdu, Binding& binding) {
-  std::vector<Binding> list{binding};
+  std::vector<Binding> list;
+  list.push_back(std::move(binding));
   QueryResult result = context.query(pdu, list);
-  if (!result.returned) return status::kGenErr;
-  binding = list.front();
-  return result.errorStatus;
+  binding = std::move(list.front());
+  return result.returned ? result.errorStatus : status::kGenErr;
 }
 
 void Fail(netsnmp_agent_request_info* reqinfo, netsnmp_request_info* request, int error) {
