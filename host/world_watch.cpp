@@ -1,7 +1,10 @@
 // Reloading the world file when it changes.
 #include "host/world_watch.h"
 
+#include <sys/stat.h>
+
 #include <chrono>
+#include <ctime>
 #include <fstream>
 
 #include "host/log.h"
@@ -51,7 +54,42 @@ std::string WorldWatcher::Snapshot() const {
   return snapshot;
 }
 
+namespace {
+
+// File times come from a coarse clock, so two writes a few milliseconds apart
+// can leave the same time and size; a file touched this recently is always
+// read in full.
+constexpr std::time_t kRecentSeconds = 2;
+
+}  // namespace
+
+std::string WorldWatcher::StatSignature(bool* recent) const {
+  std::string signature;
+  const std::time_t now = std::time(nullptr);
+  for (const std::string& source : sources_) {
+    struct stat info {};
+    signature += source + '\0';
+    if (::stat(source.c_str(), &info) != 0) {
+      signature += "missing";
+      continue;
+    }
+    if (info.st_mtim.tv_sec + kRecentSeconds >= now || info.st_ctim.tv_sec + kRecentSeconds >= now) *recent = true;
+    signature += std::to_string(info.st_dev) + ':' + std::to_string(info.st_ino) + ':' +
+                 std::to_string(info.st_size) + ':' + std::to_string(info.st_mtim.tv_sec) + '.' +
+                 std::to_string(info.st_mtim.tv_nsec) + ':' + std::to_string(info.st_ctim.tv_sec) + '.' +
+                 std::to_string(info.st_ctim.tv_nsec) + '\0';
+  }
+  return signature;
+}
+
 WorldWatcher::Step WorldWatcher::Poll() {
+  // Reading and comparing a large world every look costs more than the agent
+  // does while it answers; files whose metadata stand still since the last
+  // look are not read again.
+  bool recent = false;
+  std::string signature = StatSignature(&recent);
+  if (settling_.empty() && !recent && signature == statSeen_) return Step::Unchanged;
+  statSeen_ = std::move(signature);
   std::string now = Snapshot();
   if (now == seen_) {
     settling_.clear();

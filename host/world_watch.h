@@ -37,12 +37,16 @@ class WorldWatcher {
 
  private:
   std::string Snapshot() const;
+  // Identity, size and times of the followed files; `recent` is set when one
+  // of them changed within the last seconds.
+  std::string StatSignature(bool* recent) const;
 
   std::string path_;
   WorldModel current_;
   std::vector<std::string> sources_;
   std::string seen_;      // contents of the world in force, or of the last rejected edit
   std::string settling_;  // contents seen once, waiting to be seen again
+  std::string statSeen_;  // StatSignature at the last full look
   std::mutex mutex_;
   std::condition_variable wake_;
   bool stop_ = false;
