@@ -1,7 +1,14 @@
 // Fault injection: armed failure points and armed Win32 calls.
+//
+// Every HeapAlloc, SnmpUtilMemAlloc and Win32 shim asks here first, and
+// almost always nothing is armed. A count of the armings that can still fire
+// lets those calls answer without the lock: it changes only under the lock,
+// and is published with release order, so an arming made before a thread is
+// told to go (event, join, another lock) is seen by that thread's next call.
 #include <velplat/faults.h>
 
 #include <array>
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <string>
@@ -13,6 +20,8 @@ struct Arming {
   unsigned skip = 0;
   unsigned count = 0;
   DWORD error = 0;
+
+  bool Live() const { return count > 0; }
 
   // One call passes this arming; true when that call is to fail.
   bool Take() {
@@ -30,6 +39,23 @@ struct Registry {
   std::mutex mutex;
   std::array<Arming, static_cast<size_t>(Point::kCount)> points;
   std::map<std::string, Arming, std::less<>> calls;
+  // Armings with calls left to fail; written only under `mutex`.
+  std::atomic<unsigned> live{0};
+
+  // Replaces `slot` with `value`, keeping `live` in step.
+  void Set(Arming& slot, const Arming& value) {
+    unsigned now = live.load(std::memory_order_relaxed);
+    now = now - (slot.Live() ? 1 : 0) + (value.Live() ? 1 : 0);
+    slot = value;
+    live.store(now, std::memory_order_release);
+  }
+
+  // Passes one call through `slot`, keeping `live` in step.
+  bool Take(Arming& slot) {
+    bool fails = slot.Take();
+    if (fails && !slot.Live()) live.store(live.load(std::memory_order_relaxed) - 1, std::memory_order_release);
+    return fails;
+  }
 };
 
 Registry& Faults() {
@@ -37,18 +63,20 @@ Registry& Faults() {
   return *registry;
 }
 
+bool NothingArmed(const Registry& r) { return r.live.load(std::memory_order_acquire) == 0; }
+
 }  // namespace
 
 void FailNext(Point point, unsigned count, unsigned skip) {
   auto& r = Faults();
   std::lock_guard lock(r.mutex);
-  r.points[static_cast<size_t>(point)] = Arming{skip, count, 0};
+  r.Set(r.points[static_cast<size_t>(point)], Arming{skip, count, 0});
 }
 
 void FailCall(std::string_view function, DWORD error, unsigned count, unsigned skip) {
   auto& r = Faults();
   std::lock_guard lock(r.mutex);
-  r.calls[std::string(function)] = Arming{skip, count, error};
+  r.Set(r.calls[std::string(function)], Arming{skip, count, error});
 }
 
 void Clear() {
@@ -56,20 +84,23 @@ void Clear() {
   std::lock_guard lock(r.mutex);
   r.points = {};
   r.calls.clear();
+  r.live.store(0, std::memory_order_release);
 }
 
 bool Consume(Point point) {
   auto& r = Faults();
+  if (NothingArmed(r)) return false;
   std::lock_guard lock(r.mutex);
-  return r.points[static_cast<size_t>(point)].Take();
+  return r.Take(r.points[static_cast<size_t>(point)]);
 }
 
 std::optional<DWORD> ConsumeCall(std::string_view function) {
   auto& r = Faults();
+  if (NothingArmed(r)) return std::nullopt;
   std::lock_guard lock(r.mutex);
   if (r.calls.empty()) return std::nullopt;
   auto it = r.calls.find(function);
-  if (it == r.calls.end() || !it->second.Take()) return std::nullopt;
+  if (it == r.calls.end() || !r.Take(it->second)) return std::nullopt;
   return it->second.error;
 }
 
