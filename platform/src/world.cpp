@@ -2,13 +2,15 @@
 #include <velplat/world.h>
 
 #include <algorithm>
-#include <cctype>
+#include <cstdint>
 #include <cstdlib>
 
 namespace velplat {
 
 namespace {
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+// ASCII folding, as tolower does in the C locale the platform runs in, but
+// inline: names are compared on every call that reaches a machine.
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string_view StripUnc(std::string_view name) {
   while (!name.empty() && name.front() == '\\') name.remove_prefix(1);
@@ -17,12 +19,29 @@ std::string_view StripUnc(std::string_view name) {
 }  // namespace
 
 bool NoCaseLess::operator()(std::string_view a, std::string_view b) const {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                      [](char x, char y) { return Lower(x) < Lower(y); });
+  const std::size_t common = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    char x = Lower(a[i]);
+    char y = Lower(b[i]);
+    if (x != y) return x < y;
+  }
+  return a.size() < b.size();
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i] && Lower(a[i]) != Lower(b[i])) return false;
+  return true;
+}
+
+std::size_t NoCaseHash::operator()(std::string_view text) const {
+  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (char c : text) {
+    hash ^= static_cast<unsigned char>(Lower(c));
+    hash *= 1099511628211ull;
+  }
+  return static_cast<std::size_t>(hash);
 }
 
 Machine::Machine(std::string name) : name_(std::move(name)) {}
@@ -58,7 +77,7 @@ World::World() { BuildDefaultLocked(); }
 
 void World::BuildDefaultLocked() {
   const char* configured = std::getenv("VELMON_COMPUTERNAME");
-  local_ = &AddLocked(configured && *configured ? configured : "VELHOST");
+  local_.store(&AddLocked(configured && *configured ? configured : "VELHOST"), std::memory_order_release);
 }
 
 Machine& World::AddLocked(std::string_view name) {
@@ -73,20 +92,18 @@ Machine& World::AddLocked(std::string_view name) {
   detail::InstallMachineDefaults(*machine);
   Machine& ref = *machine;
   machines_.emplace(std::string(name), std::move(machine));
+  byName_.emplace(ref.Name(), &ref);
   return ref;
 }
 
-Machine& World::Local() {
-  std::lock_guard lock(mutex_);
-  return *local_;
-}
+Machine& World::Local() { return *local_.load(std::memory_order_acquire); }
 
 Machine* World::Find(std::string_view name) {
-  std::lock_guard lock(mutex_);
   name = StripUnc(name);
-  if (name.empty()) return local_;
-  auto it = machines_.find(name);
-  return it == machines_.end() ? nullptr : it->second.get();
+  std::lock_guard lock(mutex_);
+  if (name.empty()) return local_.load(std::memory_order_relaxed);
+  auto it = byName_.find(name);
+  return it == byName_.end() ? nullptr : it->second;
 }
 
 Machine& World::Add(std::string_view name) {
@@ -96,8 +113,9 @@ Machine& World::Add(std::string_view name) {
 
 Machine& World::SetLocal(std::string_view name) {
   std::lock_guard lock(mutex_);
-  local_ = &AddLocked(name);
-  return *local_;
+  Machine& machine = AddLocked(name);
+  local_.store(&machine, std::memory_order_release);
+  return machine;
 }
 
 std::vector<std::string> World::MachineNames() const {
@@ -109,8 +127,9 @@ std::vector<std::string> World::MachineNames() const {
 
 void World::Reset() {
   std::lock_guard lock(mutex_);
+  byName_.clear();
   machines_.clear();
-  local_ = nullptr;
+  local_.store(nullptr, std::memory_order_relaxed);
   BuildDefaultLocked();
 }
 

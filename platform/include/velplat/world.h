@@ -8,6 +8,8 @@
 #ifndef VELPLAT_WORLD_H
 #define VELPLAT_WORLD_H
 
+#include <atomic>
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -15,6 +17,9 @@
 #include <string>
 #include <string_view>
 #include <typeindex>
+#include <typeinfo>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace velplat {
@@ -25,6 +30,15 @@ struct NoCaseLess {
   bool operator()(std::string_view a, std::string_view b) const;
 };
 bool EqualsNoCase(std::string_view a, std::string_view b);
+// A hash that agrees with EqualsNoCase.
+struct NoCaseHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view text) const;
+};
+struct NoCaseEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const { return EqualsNoCase(a, b); }
+};
 
 class Machine {
  public:
@@ -44,9 +58,13 @@ class Machine {
   // machine's life.
   template <class T>
   T& State() {
+    const std::type_info& type = typeid(T);
     std::lock_guard lock(mutex_);
-    auto& slot = states_[std::type_index(typeid(T))];
+    for (const auto& [known, state] : byTypeInfo_)
+      if (known == &type) return *static_cast<T*>(state);
+    auto& slot = states_[std::type_index(type)];
     if (!slot) slot = std::make_shared<T>();
+    byTypeInfo_.emplace_back(&type, slot.get());
     return *static_cast<T*>(slot.get());
   }
 
@@ -55,6 +73,10 @@ class Machine {
   mutable std::mutex mutex_;
   std::map<std::string, std::string, NoCaseLess> env_;
   std::map<std::type_index, std::shared_ptr<void>> states_;
+  // The same states by the address of the type_info that asked for them: a
+  // pointer compare per module instead of comparing type names. A type seen
+  // through another copy of its type_info just gets a second entry.
+  std::vector<std::pair<const std::type_info*, void*>> byTypeInfo_;
 };
 
 class World {
@@ -84,8 +106,11 @@ class World {
   void BuildDefaultLocked();
 
   mutable std::mutex mutex_;
-  std::map<std::string, std::unique_ptr<Machine>, NoCaseLess> machines_;
-  Machine* local_ = nullptr;
+  std::map<std::string, std::unique_ptr<Machine>, NoCaseLess> machines_;  // in name order
+  // The same machines hashed by name (views of Machine::Name()), for Find.
+  std::unordered_map<std::string_view, Machine*, NoCaseHash, NoCaseEqual> byName_;
+  // Written under mutex_; read without it by Local().
+  std::atomic<Machine*> local_{nullptr};
 };
 
 namespace detail {
