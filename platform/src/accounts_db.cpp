@@ -208,6 +208,14 @@ std::optional<UserView> ReadUser(Machine& machine, std::string_view name) {
   return view;
 }
 
+std::optional<LogonCheck> CheckPassword(Machine& machine, std::string_view name, std::string_view password) {
+  AccountDb& db = Database(machine);
+  std::lock_guard lock(db.mutex);
+  const UserRecord* user = FindUser(db, name);
+  if (!user || user->password != password) return std::nullopt;
+  return LogonCheck{user->name, user->flags, Privilege(db, user->rid) == USER_PRIV_ADMIN};
+}
+
 bool HasGroup(Machine& machine, std::string_view group) {
   AccountDb& db = Database(machine);
   std::lock_guard lock(db.mutex);

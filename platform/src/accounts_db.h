@@ -85,6 +85,16 @@ struct UserView {
 };
 std::optional<UserView> ReadUser(Machine& machine, std::string_view name);
 
+// What a logon needs of an account whose password is `password`; nullopt
+// when there is no such account or the password differs. Cheaper than
+// ReadUser, as logons and pass-through checks happen on every remote call.
+struct LogonCheck {
+  std::string name;  // as stored
+  DWORD flags = 0;
+  bool administrator = false;
+};
+std::optional<LogonCheck> CheckPassword(Machine& machine, std::string_view name, std::string_view password);
+
 // A member named by a caller: a SID (level 0) or "DOMAIN\name" / "name"
 // (level 3).
 struct MemberRef {

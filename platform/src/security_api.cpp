@@ -40,13 +40,13 @@ BOOL WINAPI LogonUserA(LPCSTR lpszUsername, LPCSTR lpszDomain, LPCSTR lpszPasswo
   velplat::Machine& local = velplat::World::Get().Local();
   if (!IsLocalDomain(lpszDomain, local)) return Fail(ERROR_LOGON_FAILURE);
 
-  auto account = velplat::accounts::detail::ReadUser(local, lpszUsername);
   std::string password = lpszPassword ? lpszPassword : "";
-  if (!account || account->record.password != password) return Fail(ERROR_LOGON_FAILURE);
-  if (account->record.flags & UF_ACCOUNTDISABLE) return Fail(ERROR_ACCOUNT_DISABLED);
-  if (account->record.flags & UF_LOCKOUT) return Fail(ERROR_ACCOUNT_LOCKED_OUT);
+  auto account = velplat::accounts::detail::CheckPassword(local, lpszUsername, password);
+  if (!account) return Fail(ERROR_LOGON_FAILURE);
+  if (account->flags & UF_ACCOUNTDISABLE) return Fail(ERROR_ACCOUNT_DISABLED);
+  if (account->flags & UF_LOCKOUT) return Fail(ERROR_ACCOUNT_LOCKED_OUT);
 
-  auto token = std::make_shared<Token>(local.Name(), account->record.name, std::move(password),
+  auto token = std::make_shared<Token>(local.Name(), std::move(account->name), std::move(password),
                                        account->administrator ? Standing::Administrator : Standing::User);
   *phToken = velplat::kernel::InsertHandle(std::move(token));
   return TRUE;

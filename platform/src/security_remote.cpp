@@ -37,10 +37,8 @@ Standing FromSetting(services::ProcessIdentityAccess access) {
 
 // Pass-through authentication of `token` by an account of `machine`.
 Standing PassThrough(Machine& machine, const Token& token) {
-  auto account = accounts::detail::ReadUser(machine, token.user);
-  if (!account || (account->record.flags & (UF_ACCOUNTDISABLE | UF_LOCKOUT)) != 0 ||
-      account->record.password != token.password)
-    return Standing::Refused;
+  auto account = accounts::detail::CheckPassword(machine, token.user, token.password);
+  if (!account || (account->flags & (UF_ACCOUNTDISABLE | UF_LOCKOUT)) != 0) return Standing::Refused;
   return account->administrator ? Standing::Administrator : Standing::User;
 }
 
