@@ -168,6 +168,14 @@ void CollectDependents(ServiceDb& db, const ServiceRecord& service, std::vector<
 ServiceDb& Database(Machine& machine) { return machine.State<ServiceDb>(); }
 
 void Settle(ServiceDb& db, std::uint64_t nowMs, ServiceRecord* extra) {
+  // Most calls find nothing due; they need not gather the services.
+  auto due = [nowMs](const ServiceRecord& service) {
+    return IsPending(service.state) && service.completesAtMs && *service.completesAtMs <= nowMs;
+  };
+  bool anyDue = extra && extra->presence == Presence::Removed && due(*extra);
+  for (auto it = db.services.begin(); !anyDue && it != db.services.end(); ++it) anyDue = due(*it->second);
+  if (!anyDue) return;
+
   std::vector<ServiceRecord*> all;
   for (auto& [name, service] : db.services) all.push_back(service.get());
   if (extra && extra->presence == Presence::Removed) all.push_back(extra);
