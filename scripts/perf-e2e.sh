@@ -56,16 +56,9 @@ die() { log "perf-e2e: $*"; exit 1; }
 
 # --- build --------------------------------------------------------------------
 targets=(velmond velmon velmon-snmp-probe)
-if [ "$SKIP_BUILD" != 1 ]; then
-  if [ "$BUILD_DIR" = "$root/build/bench" ]; then
-    (cd "$root" && cmake --preset bench >/dev/null && cmake --build --preset bench -j2 --target "${targets[@]}")
-  else
-    if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
-      cmake -S "$root" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release -DVELMON_BENCH=ON -DVELMON_TESTS=OFF >/dev/null
-    fi
-    cmake --build "$BUILD_DIR" -j2 --target "${targets[@]}"
-  fi
-fi
+# shellcheck source=scripts/perf-build.sh
+. "$root/scripts/perf-build.sh"
+[ "$SKIP_BUILD" = 1 ] || perf_build "$root" "$BUILD_DIR" "${targets[@]}"
 velmond=$BUILD_DIR/host/velmond
 probe=$BUILD_DIR/bench/e2e/velmon-snmp-probe
 [ -x "$velmond" ] || die "no velmond in $BUILD_DIR"
