@@ -55,14 +55,9 @@ log() { printf '[%5.1fs] %s\n' "$(awk -v a="$started" -v b="$EPOCHREALTIME" 'BEG
 die() { log "perf-e2e: $*"; exit 1; }
 
 # --- build --------------------------------------------------------------------
-targets=(velmond velmon velmon-snmp-probe)
 # shellcheck source=scripts/perf-build.sh
 . "$root/scripts/perf-build.sh"
-[ "$SKIP_BUILD" = 1 ] || perf_build "$root" "$BUILD_DIR" "${targets[@]}"
-velmond=$BUILD_DIR/host/velmond
-probe=$BUILD_DIR/bench/e2e/velmon-snmp-probe
-[ -x "$velmond" ] || die "no velmond in $BUILD_DIR"
-[ -x "$probe" ] || die "no velmon-snmp-probe in $BUILD_DIR"
+perf_tools "$root" "$BUILD_DIR" "$SKIP_BUILD"  # sets velmond and probe
 command -v snmpd >/dev/null || die "snmpd is not installed"
 snmpd_bin=$(command -v snmpd)
 

@@ -31,14 +31,9 @@ view=.1.3.6.1.4.1.32473.2.18.22.4.1
 log() { printf '%s\n' "$*" >&2; }
 die() { log "perf-host-cost: $*"; exit 1; }
 
-targets=(velmond velmon velmon-snmp-probe)
 # shellcheck source=scripts/perf-build.sh
 . "$root/scripts/perf-build.sh"
-[ "$SKIP_BUILD" = 1 ] || perf_build "$root" "$BUILD_DIR" "${targets[@]}"
-velmond=$BUILD_DIR/host/velmond
-probe=$BUILD_DIR/bench/e2e/velmon-snmp-probe
-[ -x "$velmond" ] || die "no velmond in $BUILD_DIR"
-[ -x "$probe" ] || die "no velmon-snmp-probe in $BUILD_DIR"
+perf_tools "$root" "$BUILD_DIR" "$SKIP_BUILD"  # sets velmond and probe
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/perf-host-cost.XXXXXX")
 velmond_pid=
