@@ -19,7 +19,8 @@ bool Counts(HCLUSTER cluster, DWORD kind, const WCHAR* name) {
 }
 
 // Walks the objects of `kind` from position 0 until `visit` (position,
-// cluster, wide name) returns true or an enumeration read fails.
+// cluster, wide name) returns true, an enumeration read fails or a read
+// yields no name.
 template <class Visit>
 void ScanObjects(DWORD kind, Visit visit) {
   ClusterHandle cluster = OpenLocalCluster();
@@ -31,7 +32,11 @@ void ScanObjects(DWORD kind, Visit visit) {
   for (DWORD position = 0;; ++position) {
     DWORD length = kNameChars;
     DWORD type = 0;
+    name.get()[0] = 0;
     if (CallCluster<ClusterFn::ClusterEnum>(list.get(), position, &type, name.get(), &length) != ERROR_SUCCESS) return;
+    // A read that succeeds without a name (a library lacking ClusterEnum
+    // answers through its fallback) would never run out: the scan ends.
+    if (name.get()[0] == 0) return;
     if (visit(position, cluster.get(), name.get())) return;
   }
 }

@@ -1,15 +1,24 @@
 // Binding the cluster library at run time: rows in storage order, the
 // library missing, and exports missing one at a time, each replaced by a
 // fallback that leaves its caller as a call that did nothing would.
+#include "backends/mscs/cluster_address.h"
 #include "backends/mscs/cluster_api.h"
+#include "backends/mscs/cluster_objects.h"
 #include "backends/mscs/cluster_model.h"
 #include "backends/mscs/detection.h"
 #include "backends/mscs/support/mscs_world.h"
+#include "discovery/watch_tables.h"
 
 #include <gtest/gtest.h>
 #include <velplat/faults.h>
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace velmon::mscs {
@@ -111,6 +120,30 @@ TEST(ClusterApiBinding, LibraryWithoutOpenClusterBindsAndDetectionFindsNoCluster
   EXPECT_FALSE(ClusterApiExported(ClusterFn::OpenCluster));
   EXPECT_TRUE(ClusterApiExported(ClusterFn::CloseCluster));
   EXPECT_EQ(nullptr, CallCluster<ClusterFn::OpenCluster>(nullptr));
+}
+
+TEST(ClusterApiBinding, LibraryWithoutClusterEnumEndsEveryScanFindingNothing) {
+  test::InstallCluster(test::ThreeNodeCluster());
+  velplat::faults::FailCall("GetProcAddress:ClusterEnum", ERROR_PROC_NOT_FOUND);
+  ASSERT_EQ(1, BindClusterApi());
+  ClusterIpAddress.store(0x04030201);
+  // Guard: a scan that never ends would hold the test for ever, so it runs
+  // on a thread of its own and the process ends when it outlasts the wait.
+  std::packaged_task<std::optional<DWORD>()> scan([] {
+    SetMscsClusterAddress();
+    char name[kTextBufferSize] = {};
+    EXPECT_EQ(0, FindClusterObjectAt(CLUSTER_ENUM_NODE, 0, name));
+    return FindClusterObjectByName(CLUSTER_ENUM_GROUP, "Cluster Group");
+  });
+  std::future<std::optional<DWORD>> found = scan.get_future();
+  std::thread(std::move(scan)).detach();
+  if (found.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    std::fprintf(stderr, "the resource scan did not end without ClusterEnum\n");
+    std::_Exit(1);
+  }
+  EXPECT_EQ(std::nullopt, found.get());
+  EXPECT_EQ(0x04030201u, ClusterIpAddress.load());  // no cluster address resource was found
+  EXPECT_EQ("", NodeName(0));
 }
 
 }  // namespace
