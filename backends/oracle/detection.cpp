@@ -58,6 +58,7 @@ bool WaitForOracleKey(HANDLE event, HKEY* oracle, HKEY* clusterManager) {
 // whole subtree is watched. False after a reported failure.
 bool WaitForClusterManagerKey(HANDLE event, HKEY oracle, HKEY* clusterManager) {
   RegCloseKey(oracle);
+  oracle = nullptr;  // a failed reopen must not leave the closed handle behind
   OpenKey(kOracleKey, &oracle);
   for (;;) {
     if (RegNotifyChangeKeyValue(oracle, TRUE, REG_NOTIFY_CHANGE_NAME, event, TRUE) != ERROR_SUCCESS) {

@@ -2,6 +2,7 @@
 #include <velplat/registry.h>
 #include <velplat/world.h>
 
+#include "registry_handles.h"
 #include "registry_tree.h"
 
 namespace velplat::registry {
@@ -163,5 +164,7 @@ bool WaitForPendingNotifications(std::string_view path, size_t count, std::chron
     return key && key->watches.size() >= count;
   });
 }
+
+size_t StaleHandleUses() { return reg::StaleHandleUses(); }
 
 }  // namespace velplat::registry

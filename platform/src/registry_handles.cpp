@@ -21,20 +21,37 @@ class HandleTable {
   std::shared_ptr<OpenKey> Find(HKEY hKey) {
     std::lock_guard lock(mutex_);
     auto it = open_.find(reinterpret_cast<uintptr_t>(hKey));
-    return it == open_.end() ? nullptr : it->second;
+    if (it != open_.end()) return it->second;
+    NoteStale(hKey);
+    return nullptr;
   }
   std::shared_ptr<OpenKey> Remove(HKEY hKey) {
     std::lock_guard lock(mutex_);
     auto it = open_.find(reinterpret_cast<uintptr_t>(hKey));
-    if (it == open_.end()) return nullptr;
+    if (it == open_.end()) {
+      NoteStale(hKey);
+      return nullptr;
+    }
     auto key = std::move(it->second);
     open_.erase(it);
     return key;
   }
+  size_t StaleUses() {
+    std::lock_guard lock(mutex_);
+    return stale_;
+  }
 
  private:
+  // A value this table once handed out and that is no longer open (values
+  // are never reused here, so it names a closed key).
+  void NoteStale(HKEY hKey) {
+    auto value = reinterpret_cast<uintptr_t>(hKey);
+    if (value > 0x100 && value <= next_ && value % 4 == 0) ++stale_;
+  }
+
   std::mutex mutex_;
   uintptr_t next_ = 0x100;
+  size_t stale_ = 0;
   std::unordered_map<uintptr_t, std::shared_ptr<OpenKey>> open_;
 };
 
@@ -84,6 +101,8 @@ std::shared_ptr<OpenKey> Resolve(HKEY hKey) {
 HKEY Publish(std::shared_ptr<OpenKey> key) { return Table().Add(std::move(key)); }
 
 std::shared_ptr<OpenKey> Withdraw(HKEY hKey) { return Table().Remove(hKey); }
+
+size_t StaleHandleUses() { return Table().StaleUses(); }
 
 REGSAM MapAccess(REGSAM access) {
   if (access & (GENERIC_ALL | MAXIMUM_ALLOWED)) access |= KEY_ALL_ACCESS;

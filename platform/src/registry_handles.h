@@ -39,6 +39,10 @@ HKEY Publish(std::shared_ptr<OpenKey> key);
 // Removes an opened handle from the table; null if it is not open.
 std::shared_ptr<OpenKey> Withdraw(HKEY hKey);
 
+// How often Resolve or Withdraw was given a handle that had been opened and
+// was closed since.
+size_t StaleHandleUses();
+
 // Generic rights and MAXIMUM_ALLOWED mapped to key rights.
 REGSAM MapAccess(REGSAM access);
 

@@ -67,6 +67,11 @@ size_t PendingNotifications(std::string_view path, Machine* machine = nullptr);
 bool WaitForPendingNotifications(std::string_view path, size_t count, std::chrono::milliseconds timeout,
                                  Machine* machine = nullptr);
 
+// Registry calls so far (all machines, the whole process) that were given
+// a key handle after it had been closed: on Windows such a value may
+// already stand for another key opened meanwhile.
+size_t StaleHandleUses();
+
 // .reg text. "REGEDIT4" files carry string data of hex(1)/hex(2)/hex(7) as
 // single bytes; "Windows Registry Editor Version 5.00" files as UTF-16LE,
 // which is converted to and from the registry's single-byte form.

@@ -134,6 +134,18 @@ TEST_F(OracleScenario, WithoutOracleSoftwareDetectionWaitsStepByStep) {
   EXPECT_THAT(Names(true), ElementsAre("1:node1", "2:node2"));
 }
 
+TEST_F(OracleScenario, WithTheOracleKeyPresentTheWaitWakesOnlyForItsDirectSubkeys) {
+  test::MakeOracleMembers(kTwoMembers);
+  velplat::registry::CreateKey("HKLM\\SOFTWARE\\Oracle\\osd9i");
+  StartAgent();
+  ASSERT_TRUE(velplat::registry::WaitForPendingNotifications("HKLM\\SOFTWARE\\Oracle", 1, 10s));
+  test::WriteClusterManagerKey(kTwoMembers);  // two levels down: the registration stays
+  EXPECT_EQ(1u, velplat::registry::PendingNotifications("HKLM\\SOFTWARE\\Oracle"));
+  EXPECT_EQ(ClusterVendor.load(), kVendorNone);
+  velplat::registry::CreateKey("HKLM\\SOFTWARE\\Oracle\\Other");
+  ASSERT_TRUE(Eventually(Configured));
+}
+
 TEST_F(OracleScenario, TwoMembersFillTheWatchTablesAndRenamesAppend) {
   test::MakeOracleMembers(kTwoMembers);
   test::MakeOracleMembers({{"node1", "priv1", "192.0.2.1"}, {"node2", "priv2", "192.0.2.2"},
@@ -227,6 +239,22 @@ TEST_F(OracleScenario, LocalNodeIndexAndVersionFollowTheRegistry) {
   velplat::registry::DeleteKeyTree(test::kClusterManagerKeyPath);
   EXPECT_EQ(Get("1.2.3.0").number, 3);
   EXPECT_EQ(Get("1.2.6.0").status, SNMP_ERRORSTATUS_GENERR);
+}
+
+TEST_F(OracleScenario, FailedReopenOfTheOracleKeyEndsDetectionWithoutTouchingTheClosedHandle) {
+  test::MakeOracleMembers(kTwoMembers);
+  StartAgent();
+  ASSERT_TRUE(velplat::registry::WaitForPendingNotifications("HKLM\\SOFTWARE", 1, 10s));
+  ASSERT_TRUE(velplat::clock::WaitForWaiters(1, 10s));
+  const size_t staleBefore = velplat::registry::StaleHandleUses();
+  // Woken, loop A looks for the cluster-manager key (missing) and opens the
+  // Oracle key; loop B closes it and cannot open it again.
+  velplat::faults::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED, 1, 2);
+  velplat::registry::CreateKey("HKLM\\SOFTWARE\\Oracle");
+  ASSERT_TRUE(Eventually([] { return !BareReports().empty(); }));
+  EXPECT_THAT(BareReports(), ElementsAre(std::make_pair(DWORD{110}, std::string("error Reg notify CMKey"))));
+  EXPECT_EQ(staleBefore, velplat::registry::StaleHandleUses());
+  EXPECT_EQ(ClusterVendor.load(), kVendorNone);
 }
 
 struct DetectionFailure {
