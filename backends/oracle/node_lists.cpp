@@ -96,6 +96,11 @@ void AddAddressEntries(int start) {
   }
 }
 
+// The next re-fill numbers its entries after every entry of either table
+// so far (a node loop that stopped early leaves the address counter ahead),
+// so that no two entries share a row number.
+void SaveNextIndex() { SavedNextNodeIndex.store(std::max(NextNodeIndex.load(), NextAddressIndex.load())); }
+
 }  // namespace
 
 int ReadOracleNodeNames() {
@@ -150,7 +155,7 @@ void FillOracleWatchTables(int start) {
   if (start == 0 && _beginthread(&OracleRegistryWatcher, kWatcherStackSize, nullptr) == static_cast<uintptr_t>(-1))
     ReportAgentEvent(VELMON_INIT_FAILED, "Was unable to create the trap thread.");
   WatchTablesReady.store(1);
-  SavedNextNodeIndex.store(NextNodeIndex.load());
+  SaveNextIndex();
   ResetNodeIndex();
   ResetAddressIndex();
 }
@@ -161,9 +166,7 @@ void RefillOracleWatchTables(int start) {
   NextAddressIndex.store(saved);
   AddNodeEntries(start);
   AddAddressEntries(start);
-  // The next re-fill numbers its entries after every entry this one added,
-  // so that no two entries share a row number.
-  SavedNextNodeIndex.store(std::max(NextNodeIndex.load(), NextAddressIndex.load()));
+  SaveNextIndex();
   ResetNodeIndex();
   ResetAddressIndex();
 }

@@ -12,7 +12,8 @@
 
 namespace velmon::oracle {
 
-// The node number the next re-fill starts from (the first fill's end).
+// The row number the next re-fill starts from: above every node and address
+// row a fill has numbered.
 extern std::atomic<LONG> SavedNextNodeIndex;
 
 // Reads PublicNodeNames and PrivateNodeNames into MemberTable. Returns the

@@ -70,8 +70,14 @@ TEST(OracleFillFailures, NodeEntryThatCannotBeAddedIsReportedAndEndsOnlyTheNodeL
   EXPECT_THAT(Insertions(VELMON_ENTRY_NOT_CREATED), ElementsAre("node2"));
   EXPECT_TRUE(Insertions(VELMON_INIT_FAILED).empty());
   EXPECT_EQ(1, WatchTablesReady.load());
-  EXPECT_EQ(2, oracle::SavedNextNodeIndex.load());
+  EXPECT_EQ(3, oracle::SavedNextNodeIndex.load()) << "after the address rows too";
   EXPECT_EQ(1, NextNodeIndex.load());
+  // The watcher's re-fill numbers node3 after every row the first fill made.
+  ASSERT_TRUE(velplat::registry::WaitForPendingNotifications(test::kClusterManagerKeyPath, 1, 10s));
+  test::SetPublicNames({"node1", "node3"});
+  ASSERT_TRUE(test::Eventually([] { return Rows(false).size() == 3; }));
+  EXPECT_THAT(Rows(false), ElementsAre("1:node1", "2:node2", "3:node3"));
+  EXPECT_THAT(Rows(true), ElementsAre("1:node1", "3:node3"));
 }
 
 TEST(OracleFillFailures, AddressEntryThatCannotBeAddedIsReportedAndEndsTheAddressLoop) {
