@@ -124,6 +124,25 @@ TEST_F(ServiceControlFailures, RefusedListingOfDependentsIsReportedAndTheService
   EXPECT_THAT(Reports(), ElementsAre("EnumDependencies():5"));
   EXPECT_THAT(Requests(), ElementsAre("start SNMP"));
   EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), State("Relay"));
+
+  // A refused listing drops the list an earlier listing made: neither loop
+  // walks a half-filled one.
+  Fresh();
+  Service("SNMP", SERVICE_RUNNING);
+  Service("Relay", SERVICE_RUNNING, {"SNMP"});
+  Driven([] {
+    CService snmp("SNMP");
+    snmp.SetQuiet(true);
+    ASSERT_EQ(0u, snmp.EnumDependencies(SERVICE_ACTIVE));
+    ASSERT_THAT(snmp.m_dependentNames, ElementsAre("Relay"));
+    FailCall("EnumDependentServicesA", ERROR_ACCESS_DENIED, 1, 1);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), snmp.EnumDependencies(SERVICE_ACTIVE));
+    EXPECT_TRUE(snmp.m_dependentNames.empty());
+    EXPECT_EQ(-1, snmp.StopDependents());
+    EXPECT_EQ(-1, snmp.StartDependents());
+  });
+  EXPECT_TRUE(Requests().empty());
+  EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING), State("Relay"));
 }
 
 TEST_F(ServiceControlFailures, DependentsStartLoopEndsAtEachRefusedStepWithItsReport) {
