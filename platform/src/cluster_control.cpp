@@ -260,6 +260,15 @@ std::size_t OpenPortCount(std::string_view cluster) {
   return count;
 }
 
+std::vector<DWORD_PTR> PortKeys(std::string_view cluster) {
+  std::lock_guard lock(detail::Mutex());
+  std::vector<DWORD_PTR> keys;
+  if (auto model = detail::FindCluster(cluster))
+    for (const auto& port : model->ports)
+      if (port->valid) keys.push_back(port->key);
+  return keys;
+}
+
 bool WaitForIdlePorts(std::string_view cluster, std::chrono::milliseconds timeout) {
   std::unique_lock lock(detail::Mutex());
   return detail::PortsChanged().wait_for(lock, timeout, [&] {

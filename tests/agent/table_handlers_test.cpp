@@ -59,6 +59,22 @@ TEST_F(TableHandlersTest, NodeColumnWalksExistingRowsThenMovesToTheNextColumn) {
   EXPECT_EQ(GetNext("1.2.11.1.4.4294967295").name, test::kEndOfView);  // no row above the last arc
 }
 
+TEST_F(TableHandlersTest, SetOnExistingRowsAndOnTheTypeNameIsRefusedAtItsBinding) {
+  AddNodes({1});
+  AddAddresses({1});
+  AddClusterAddresses({1});
+  for (const char* target : {"1.2.9.0", "1.2.11.1.2.1", "1.2.12.1.2.1.1", "1.2.8.1.2.1"}) {
+    ASSERT_EQ(Get(target).status, SNMP_ERRORSTATUS_NOERROR) << target;  // each one answers a Get
+    test::Request request({test::Under(target), test::Under("1.1.1.0")});
+    request[0].value.asnType = Get(target).type;  // the variable's own type: only access decides
+    ASSERT_TRUE(request.Run(SNMP_PDU_SET));
+    EXPECT_EQ(request.status, SNMP_ERRORSTATUS_NOSUCHNAME) << target;
+    EXPECT_EQ(request.index, 1) << target;
+    EXPECT_EQ(test::Relative(request[0].name), target);
+    EXPECT_EQ(request[1].value.asnType, ASN_NULL) << "the binding after it is not looked at";
+  }
+}
+
 TEST_F(TableHandlersTest, NodeColumnsAnswerTheEntry) {
   AddNodes({1, 2});
   EXPECT_EQ(Get("1.2.11.1.1.2").number, 2);

@@ -199,6 +199,24 @@ TEST_F(MainTrapThreadTest, FollowsNodesSubkeysAddedAndDeleted) {
   EXPECT_TRUE(NotCreatedReports().empty());
 }
 
+TEST_F(MainTrapThreadTest, ChangeOutsideNodesRunsTheRefreshesNodesFirstThenThePrunes) {
+  AddNodeKey("nodeB");
+  AddNodeKey("nodeC");
+  const std::string resources = std::string(kDatabase) + "\\Resources";
+  velplat::registry::CreateKey(resources);
+  Start();
+  WaitForChangeLoop();
+  ASSERT_EQ(AddNodeEntryWithState("Cluster Members", "mscs1", 7, 1), 1);  // no key of its own
+  // Watchers start nodeB, nodeC node entries, then their address entries:
+  // the second start fails only when the node pass comes first.
+  velplat::faults::FailNext(velplat::faults::Point::ThreadStart, 1, 1);
+  velplat::registry::SetString(resources, "Disk", "E:");
+  WaitForChangeLoop();
+  EXPECT_THAT(Nodes(), ElementsAre("1:nodeB::1"));
+  EXPECT_THAT(Addresses(), ElementsAre("1:nodeB:0", "2:nodeC:0"));
+  EXPECT_THAT(NotCreatedReports(), ElementsAre("nodeC"));
+}
+
 TEST_F(MainTrapThreadTest, NameThatDiffersOnlyInCaseIsANewNode) {
   AddNodeKey("NODEA");
   AddMember(0, "nodeA", kAddressA);

@@ -103,6 +103,13 @@ TEST_F(WatchTablesTest, FailedAddLeavesTheTableUnchangedAndLeaksNothing) {
     FailNext(Point::HeapAlloc, 1, skip);
     EXPECT_EQ(AddNodeEntry("d", "lost", 2), 0) << skip;
   }
+  // The entry, its flag, then its name.
+  for (unsigned skip = 0; skip < 3; ++skip) {
+    FailNext(Point::HeapAlloc, 1, skip);
+    EXPECT_EQ(AddAddressEntry("lost", 2), 0) << skip;
+    FailNext(Point::HeapAlloc, 1, skip);
+    EXPECT_EQ(AddClusterAddressEntry("lost", 2), 0) << skip;
+  }
   FailNext(Point::ThreadStart);
   EXPECT_EQ(AddNodeEntry("d", "lost", 0), 0);
   FailNext(Point::ThreadStart);
@@ -151,7 +158,11 @@ TEST_F(WatchTablesTest, UnlinkKeepsNeighboursLinked) {
     NodeEntry* head = NodeTable;
     NodeEntry* middle = FindNodeEntry(3, &pastEnd);
     NodeEntry* tail = FindNodeEntry(4, &pastEnd);
+    NodeEntry* second = middle->prev;
     UnlinkNodeEntry(middle);
+    // The unlinked entry still points at its old neighbours.
+    EXPECT_EQ(middle->prev, second);
+    EXPECT_EQ(middle->next, tail);
     UnlinkNodeEntry(head);
     UnlinkNodeEntry(tail);
     // Unlinked entries go back in through Link, in order.

@@ -45,6 +45,19 @@ TEST_F(ServiceStop, StoppedServiceReturnsAtOnceWithoutTouchingDependentsOrShowin
   EXPECT_EQ(0u, velplat::clock::NowMs());
 }
 
+TEST_F(ServiceStop, ServiceStopPendingAtEntryIsWaitedOutAndItsRefusedStopControlReturned) {
+  Service("SNMP", SERVICE_RUNNING);
+  Service("Relay", SERVICE_STOPPED, {"SNMP"});
+  services::SetPending("SNMP", SERVICE_STOP_PENDING, 3s, 4000);
+  // Polled every second until stopped at 3 s, then the usual pause and a stop
+  // control that the manager refuses for a stopped service.
+  EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_NOT_ACTIVE), StopSnmp(true));
+  EXPECT_EQ(4000u, velplat::clock::NowMs());
+  EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), State("SNMP"));
+  EXPECT_TRUE(Requests().empty());
+  EXPECT_EQ("", Log());
+}
+
 TEST_F(ServiceStop, RunningDependentsStopFirstAndStoppedOnesAreLeftAlone) {
   Service("SNMP", SERVICE_RUNNING, {}, 0, 2000);
   Service("Alpha", SERVICE_RUNNING, {"SNMP"}, 0, 1000);

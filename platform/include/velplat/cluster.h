@@ -138,6 +138,9 @@ void SetAnswering(Machine& machine, bool answering);
 
 // Ports of the cluster that are open and valid.
 std::size_t OpenPortCount(std::string_view cluster);
+// The notification key each of those ports was created with, in creation
+// order.
+std::vector<DWORD_PTR> PortKeys(std::string_view cluster);
 // Waits in real time until the cluster has at least one valid port and
 // every valid port has an empty queue and a reader waiting in
 // GetClusterNotify; false after `timeout`.

@@ -111,6 +111,13 @@ TEST_F(MscsWatch, DeletingANodeWhoseNameLeadsAnothersRemovesBoth) {
   EXPECT_EQ(4, NextNodeIndex.load());  // removed rows leave gaps
 }
 
+TEST_F(MscsWatch, PortCarriesKeyOneAndEachPollWaitsOneSecond) {
+  Start(test::ThreeNodeCluster());
+  EXPECT_THAT(cluster::PortKeys(test::kClusterName), ElementsAre(DWORD_PTR{1}));
+  // The watchers sleep 20 s; the earliest deadline is the watch's poll.
+  EXPECT_EQ(velplat::clock::NowMs() + 1000, velplat::clock::NextDeadline());
+}
+
 TEST_F(MscsWatch, OtherNotificationsAndTimeoutsChangeNothing) {
   Start(test::ThreeNodeCluster());
   cluster::Post(test::kClusterName, CLUSTER_CHANGE_GROUP_STATE, "NODE2", cluster::Delivery::AnyFilter);

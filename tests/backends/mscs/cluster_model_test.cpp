@@ -107,6 +107,19 @@ TEST_F(MscsModel, SubnetMaskComesFromTheFirstResourceThatHasOne) {
   EXPECT_EQ("1:1:NODE1:10.0.0.1", test::Members(1)[0]);
 }
 
+TEST_F(MscsModel, MaskSearchEndsAtTheClusterAddressResourceTakingItsNameWithoutParameters) {
+  cluster::ClusterSpec shape = test::ThreeNodeCluster();
+  // "ClusterIpAddress" comes first and has no Parameters key: its name is
+  // the mask, which only the network "Odd" matches; the resource after it
+  // (mask of Public) is never read.
+  shape.resources = {{"ClusterIpAddress", "IP Address", "Cluster Group", {}},
+                    test::AddressResource("Web Address", "10.0.0.100", "255.255.255.0")};
+  shape.networks.push_back({"Odd", "10.9.0.0", "ClusterIp"});
+  shape.interfaces = {{"1", "Public", "10.0.0.1"}, {"1", "Odd", "10.9.0.1"}};
+  Build(shape);
+  EXPECT_EQ("1:1:NODE1:10.9.0.1", test::Members(1)[0]);
+}
+
 TEST_F(MscsModel, ClusterAddressComesFromTheFirstResourceWhoseNameLeads) {
   cluster::ClusterSpec shape = test::ThreeNodeCluster();
   Build(shape);

@@ -89,6 +89,16 @@ TEST(MscsDetection, ServiceThatNeverStartsIsPolledEveryTenSecondsWithoutLimit) {
   EXPECT_EQ(2, result);  // once it runs after all
 }
 
+TEST(MscsDetection, RefusedStatusQueriesCountAsNotRunningAndThePollGoesOn) {
+  velplat::clock::VirtualTimeScope virtualTime;
+  test::InstallCluster(test::ThreeNodeCluster());
+  velplat::faults::FailCall("QueryServiceStatus", ERROR_ACCESS_DENIED, 3);
+  LONG result = -1;
+  std::vector<std::uint64_t> polls = PollTimesUntilDetected(&result, 60000);
+  EXPECT_EQ((std::vector<std::uint64_t>{1000, 2000, 3000}), polls);
+  EXPECT_EQ(2, result);
+}
+
 struct Outcome {
   const char* name;
   LONG expected;

@@ -6,8 +6,11 @@
 #include "agent/support/event_log.h"
 #include "agent/support/snmp_request.h"
 #include "backends/mscs/cluster_api.h"
+#include "backends/mscs/detection.h"
 #include "backends/mscs/mscs_discovery.h"
 #include "backends/mscs/support/mscs_world.h"
+#include "backends/oracle/detection.h"
+#include "backends/oracle/oracle_interface.h"
 #include "discovery/find_cluster_vendor.h"
 #include "discovery/watch_tables.h"
 #include "velmon_messages.h"
@@ -16,8 +19,10 @@
 #include <gtest/gtest.h>
 #include <velplat/clock.h>
 #include <velplat/faults.h>
+#include <velplat/registry.h>
 #include <winsock.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -126,6 +131,21 @@ TEST_F(MscsScenario, NodeEntryFailingForTheSecondNodeIsReportedOnceAndAddressesS
   auto events = test::EventsWithId(VELMON_ENTRY_NOT_CREATED);
   ASSERT_EQ(1u, events.size());
   EXPECT_THAT(events[0].strings, ElementsAre("NODE2"));
+}
+
+std::atomic<int> mscsDetections{0};
+
+TEST_F(MscsScenario, OracleClusterManagerKeyWinsWithoutAskingMscs) {
+  test::InstallCluster(test::ThreeNodeCluster());
+  velplat::registry::SetMultiString(oracle::kClusterManagerKey, "PublicNodeNames", {"NODE1"});
+  mscs::DiscoveryOperations operations = mscs::MscsDiscoveryOperations();
+  operations.detect = [] {
+    ++mscsDetections;
+    return mscs::DetectMscsCluster();
+  };
+  DiscoverClusterVendor(&oracle::DetectOracleCluster, operations);
+  EXPECT_EQ(0, mscsDetections.load());
+  EXPECT_EQ(kVendorOracle, ClusterVendor.load());
 }
 
 }  // namespace
