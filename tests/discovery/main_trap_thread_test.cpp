@@ -199,7 +199,7 @@ TEST_F(MainTrapThreadTest, FollowsNodesSubkeysAddedAndDeleted) {
   EXPECT_TRUE(NotCreatedReports().empty());
 }
 
-TEST_F(MainTrapThreadTest, ChangeOutsideNodesRunsTheRefreshesNodesFirstThenThePrunes) {
+TEST_F(MainTrapThreadTest, ChangeOutsideNodesWakesTheLoopAndRefreshesNodesBeforeAddresses) {
   AddNodeKey("nodeB");
   AddNodeKey("nodeC");
   const std::string resources = std::string(kDatabase) + "\\Resources";
