@@ -1,6 +1,7 @@
 #include "backends/mscs/attributes.h"
 
 #include "backends/mscs/cluster_handles.h"
+#include "backends/mscs/cluster_information.h"
 #include "backends/mscs/cluster_model.h"
 #include "backends/mscs/mscs_interface.h"
 #include "backends/mscs/wide_text.h"
@@ -32,12 +33,10 @@ Status AnswerInformation(AttrString* value, Information what) {
   value->length = kMaxTextAnswer;
   ClusterHandle cluster = OpenLocalCluster();
   AgentBuffer<WCHAR> name = cluster ? AllocateBuffer<WCHAR>(kNameChars) : nullptr;
-  CLUSTERVERSIONINFO version{};
-  version.dwVersionInfoSize = sizeof version;
+  ClusterVersionRecord version{};
   DWORD length = kNameChars;
-  if (!name || CallCluster<ClusterFn::GetClusterInformation>(
-                   cluster.get(), name.get(), &length,
-                   what == Information::ClusterName ? nullptr : &version) != ERROR_SUCCESS) {
+  if (!name || QueryClusterInformation(cluster.get(), name.get(), &length,
+                                       what == Information::ClusterName ? nullptr : &version) != ERROR_SUCCESS) {
     value->length = 0;
     return kNoError;
   }

@@ -2,6 +2,7 @@
 
 #include "agent/cluster_attributes.h"
 #include "backends/mscs/cluster_handles.h"
+#include "backends/mscs/cluster_information.h"
 #include "backends/mscs/mscs_interface.h"
 
 namespace velmon::mscs {
@@ -57,11 +58,9 @@ LONG DetectMscsCluster() {
   if (!cluster) return kNotAnswering;
   AgentBuffer<WCHAR> name = AllocateBuffer<WCHAR>(kNameChars);
   if (!name) return kNotAnswering;
-  CLUSTERVERSIONINFO version{};
-  version.dwVersionInfoSize = sizeof version;
+  ClusterVersionRecord version{};
   DWORD length = kNameChars;
-  if (CallCluster<ClusterFn::GetClusterInformation>(cluster.get(), name.get(), &length, &version) != ERROR_SUCCESS)
-    return kNotPresent;
+  if (QueryClusterInformation(cluster.get(), name.get(), &length, &version) != ERROR_SUCCESS) return kNotPresent;
   ClusterVendor.store(kVendorMscs, std::memory_order_release);
   return kVendorMscs;
 }

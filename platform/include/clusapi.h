@@ -44,8 +44,20 @@ typedef struct _HGROUPENUM* HGROUPENUM;
 #define ERROR_CLUSTER_NODE_NOT_MEMBER 5052L
 #endif
 
-/* The version record of the first cluster release: 268 bytes. Callers set
- * dwVersionInfoSize to its size before GetClusterInformation. */
+/* The version records. CLUSTERVERSIONINFO_NT4 is the first cluster
+ * release's record (268 bytes); CLUSTERVERSIONINFO is the later one, the same
+ * fields followed by the versions of the cluster's nodes and flags (284
+ * bytes). Callers set dwVersionInfoSize to the size of the record they pass
+ * to GetClusterInformation. */
+typedef struct CLUSTERVERSIONINFO_NT4 {
+  DWORD dwVersionInfoSize;
+  WORD MajorVersion;
+  WORD MinorVersion;
+  WORD BuildNumber;
+  WCHAR szVendorId[64];
+  WCHAR szCSDVersion[64];
+} CLUSTERVERSIONINFO_NT4, *PCLUSTERVERSIONINFO_NT4;
+
 typedef struct CLUSTERVERSIONINFO {
   DWORD dwVersionInfoSize;
   WORD MajorVersion;
@@ -53,8 +65,18 @@ typedef struct CLUSTERVERSIONINFO {
   WORD BuildNumber;
   WCHAR szVendorId[64];
   WCHAR szCSDVersion[64];
+  DWORD dwClusterHighestVersion;
+  DWORD dwClusterLowestVersion;
+  DWORD dwFlags;
+  DWORD dwReserved;
 } CLUSTERVERSIONINFO, *LPCLUSTERVERSIONINFO, *PCLUSTERVERSIONINFO;
-typedef CLUSTERVERSIONINFO CLUSTERVERSIONINFO_NT4, *PCLUSTERVERSIONINFO_NT4;
+
+#ifdef __cplusplus
+static_assert(sizeof(CLUSTERVERSIONINFO_NT4) == 268, "the first release's record is 268 bytes");
+static_assert(sizeof(CLUSTERVERSIONINFO) == 284, "the later record is 284 bytes");
+#endif
+
+#define CLUSTER_MAKE_VERSION(_maj, _min) (((_maj) << 16) | (_min))
 
 typedef enum CLUSTER_CHANGE {
   CLUSTER_CHANGE_NODE_STATE = 0x00000001,
@@ -142,8 +164,10 @@ VELPLAT_API BOOL WINAPI CloseCluster(HCLUSTER hCluster);
 /* The cluster's name into lpszClusterName (*lpcchClusterName characters with
  * the terminator; on return the name's length without it; ERROR_MORE_DATA
  * when it does not fit) and, when lpClusterInfo is not null, its version.
- * dwVersionInfoSize must be at least sizeof(CLUSTERVERSIONINFO), else
- * ERROR_INVALID_PARAMETER. */
+ * lpClusterInfo may point to either record: dwVersionInfoSize must be at
+ * least sizeof(CLUSTERVERSIONINFO_NT4), else ERROR_INVALID_PARAMETER, and
+ * only that many bytes are written (at most the later record's). Each size
+ * given is recorded for velplat::cluster::VersionRecordSizes. */
 VELPLAT_API DWORD WINAPI GetClusterInformation(HCLUSTER hCluster, LPWSTR lpszClusterName, LPDWORD lpcchClusterName,
                                                LPCLUSTERVERSIONINFO lpClusterInfo);
 

@@ -6,6 +6,10 @@
 #include "cluster_handles.h"
 #include "cluster_text.h"
 
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
 using namespace velplat::cluster::detail;
 
 namespace {
@@ -61,12 +65,23 @@ DWORD WINAPI GetClusterInformation(HCLUSTER hCluster, LPWSTR lpszClusterName, LP
   if (!object) return ERROR_INVALID_HANDLE;
   const velplat::cluster::ClusterSpec& shape = object->cluster->shape;
   if (lpClusterInfo) {
-    if (lpClusterInfo->dwVersionInfoSize < sizeof(CLUSTERVERSIONINFO)) return ERROR_INVALID_PARAMETER;
-    lpClusterInfo->MajorVersion = shape.majorVersion;
-    lpClusterInfo->MinorVersion = shape.minorVersion;
-    lpClusterInfo->BuildNumber = shape.buildNumber;
-    CopyField(shape.vendorId, lpClusterInfo->szVendorId, std::size(lpClusterInfo->szVendorId));
-    CopyField(shape.csdVersion, lpClusterInfo->szCSDVersion, std::size(lpClusterInfo->szCSDVersion));
+    // The caller's record may be either one: read its size from the bytes
+    // and write no more than it announced.
+    DWORD given = 0;
+    std::memcpy(&given, lpClusterInfo, sizeof given);
+    object->cluster->versionRecordSizes.push_back(given);
+    if (given < sizeof(CLUSTERVERSIONINFO_NT4)) return ERROR_INVALID_PARAMETER;
+    CLUSTERVERSIONINFO version{};
+    version.dwVersionInfoSize = given;
+    version.MajorVersion = shape.majorVersion;
+    version.MinorVersion = shape.minorVersion;
+    version.BuildNumber = shape.buildNumber;
+    CopyField(shape.vendorId, version.szVendorId, std::size(version.szVendorId));
+    CopyField(shape.csdVersion, version.szCSDVersion, std::size(version.szCSDVersion));
+    // Every node runs the same release.
+    version.dwClusterHighestVersion = CLUSTER_MAKE_VERSION(DWORD{shape.majorVersion}, DWORD{shape.buildNumber});
+    version.dwClusterLowestVersion = version.dwClusterHighestVersion;
+    std::memcpy(lpClusterInfo, &version, std::min<std::size_t>(given, sizeof version));
   }
   return CopyName(shape.name, lpszClusterName, lpcchClusterName);
 }

@@ -251,6 +251,12 @@ void SetAnswering(Machine& machine, bool answering) {
   detail::MembershipOf(machine).answering = answering;
 }
 
+std::vector<DWORD> VersionRecordSizes(std::string_view cluster) {
+  std::lock_guard lock(detail::Mutex());
+  auto model = detail::FindCluster(cluster);
+  return model ? model->versionRecordSizes : std::vector<DWORD>{};
+}
+
 std::size_t OpenPortCount(std::string_view cluster) {
   std::lock_guard lock(detail::Mutex());
   auto model = detail::FindCluster(cluster);

@@ -48,6 +48,7 @@ struct Port {
 struct Model {
   ClusterSpec shape;  // keys and node identifiers filled in
   std::vector<std::shared_ptr<Port>> ports;  // open ports, valid or not
+  std::vector<DWORD> versionRecordSizes;     // as GetClusterInformation was given them
 };
 
 // A machine's place in the clusters; Machine::State of the cluster module.

@@ -174,28 +174,40 @@ TEST_F(ClusterApi, ObjectsOpenByNameUnlessDescribedAsUnopenable) {
 }
 
 TEST_F(ClusterApi, InformationFillsTheFirstReleaseVersionRecord) {
-  static_assert(sizeof(CLUSTERVERSIONINFO) == 268);
   cluster::Install(ThreeNodes());
   HCLUSTER handle = Open();
+  // Either record may be passed: the later one is the larger, and only the
+  // bytes the size field announces are written.
   CLUSTERVERSIONINFO version;
   std::memset(&version, 0xAB, sizeof version);
-  version.dwVersionInfoSize = sizeof version;
+  version.dwVersionInfoSize = sizeof(CLUSTERVERSIONINFO_NT4);
   WCHAR name[6];
   DWORD length = 6;
   ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetClusterInformation(handle, name, &length, &version));
   EXPECT_EQ("ALPHA", N(name));
   EXPECT_EQ(5u, length);
+  EXPECT_EQ(268u, version.dwVersionInfoSize);
   EXPECT_EQ(1, version.MajorVersion);
   EXPECT_EQ(0, version.MinorVersion);
   EXPECT_EQ(224, version.BuildNumber);
   EXPECT_EQ("Vendor Text", N(version.szVendorId));
   EXPECT_EQ(0, version.szCSDVersion[0]);
+  EXPECT_EQ(0xABABABABu, version.dwClusterHighestVersion) << "past the first release's record";
+  EXPECT_EQ(0xABABABABu, version.dwReserved);
+
+  version.dwVersionInfoSize = sizeof version;
+  length = 6;
+  ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS), GetClusterInformation(handle, name, &length, &version));
+  EXPECT_EQ(static_cast<DWORD>(CLUSTER_MAKE_VERSION(1, 224)), version.dwClusterHighestVersion);
+  EXPECT_EQ(version.dwClusterHighestVersion, version.dwClusterLowestVersion);
+  EXPECT_EQ(0u, version.dwFlags);
 
   length = 5;
   EXPECT_EQ(static_cast<DWORD>(ERROR_MORE_DATA), GetClusterInformation(handle, name, &length, nullptr));
-  version.dwVersionInfoSize = sizeof version - 4;
+  version.dwVersionInfoSize = sizeof(CLUSTERVERSIONINFO_NT4) - 4;
   length = 6;
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetClusterInformation(handle, name, &length, &version));
+  EXPECT_EQ((std::vector<DWORD>{268, 284, 264}), cluster::VersionRecordSizes("alpha"));
 
   // A member whose cluster service does not answer refuses new handles only.
   cluster::SetAnswering(velplat::World::Get().Local(), false);

@@ -146,6 +146,11 @@ std::vector<DWORD_PTR> PortKeys(std::string_view cluster);
 // GetClusterNotify; false after `timeout`.
 bool WaitForIdlePorts(std::string_view cluster, std::chrono::milliseconds timeout);
 
+// The size fields of the version records that GetClusterInformation was
+// given on handles of the cluster since it was installed, oldest first
+// (calls without a record add nothing).
+std::vector<DWORD> VersionRecordSizes(std::string_view cluster);
+
 // Cluster API handles open in the process (clusters, objects, enumerations,
 // keys and ports), so that tests can prove a caller released all of them.
 std::size_t OpenHandleCount();

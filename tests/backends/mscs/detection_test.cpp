@@ -158,6 +158,17 @@ TEST(MscsAttributes, AnswerTheVersionRecordAndTheClusterName) {
   EXPECT_EQ(0u, cluster::OpenHandleCount());
 }
 
+// The cluster is asked with the first release's record on every system:
+// its size field says 268 bytes, not the SDK's later 284.
+TEST(MscsAttributes, DetectionVendorAndVersionAnnounceA268ByteVersionRecordAndTheNameNone) {
+  test::InstallCluster(test::ThreeNodeCluster());
+  ASSERT_EQ(2, DetectMscsCluster());
+  EXPECT_EQ("Microsoft Cluster Server", Text(&GetMscsVendorName));
+  EXPECT_EQ("1.0 Build Number 224", Text(&GetMscsSoftwareVersion));
+  EXPECT_EQ(test::kClusterName, Text(&GetMscsClusterName));
+  EXPECT_EQ((std::vector<DWORD>{268, 268, 268}), cluster::VersionRecordSizes(test::kClusterName));
+}
+
 TEST(MscsAttributes, ServiceStatusTellsClusterGroupAndServiceApart) {
   cluster::ClusterSpec shape = test::ThreeNodeCluster();
   test::InstallCluster(shape);
