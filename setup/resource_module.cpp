@@ -1,7 +1,8 @@
-// The library's dialog resources: the status window, dialog 1000.
+// The library's dialog resources: the status window, dialog 1000, registered
+// from its description in status_dialog_layout.h.
 #include "setup/resource_module.h"
 
-#include "setup/resource.h"
+#include "setup/status_dialog_layout.h"
 
 #include <velplat/ui.h>
 
@@ -9,22 +10,22 @@ namespace velsetup {
 namespace {
 
 velplat::ui::DialogResource StatusDialog() {
+  const DialogLayout& layout = kStatusDialogLayout;
   velplat::ui::DialogResource dialog;
-  dialog.id = IDD_STATUS_DIALOG;
-  dialog.language = 0x0409;
-  // Borderless popup without caption or system menu, on top of everything.
-  dialog.style = WS_POPUP | WS_VISIBLE | DS_SYSMODAL | DS_CENTER | DS_SETFOREGROUND | DS_MODALFRAME | DS_3DLOOK |
-                 DS_SETFONT;
-  dialog.x = 0;
-  dialog.y = 0;
-  dialog.cx = 256;
-  dialog.cy = 26;
-  dialog.fontName = "MS Sans Serif";
-  dialog.fontPoints = 8;
-  dialog.controls = {
-      {IDC_STATUS_TEXT, "STATIC", "status...", WS_VISIBLE | WS_GROUP | SS_CENTER | SS_CENTERIMAGE, 14, 7, 235, 13},
-      {IDC_STATUS_PROGRESS, "msctls_progress32", "Progress1", WS_BORDER, 7, 19, 242, 14},
-  };
+  dialog.id = layout.id;
+  dialog.language = layout.language;
+  dialog.style = layout.style;
+  dialog.exStyle = layout.exStyle;
+  dialog.x = layout.x;
+  dialog.y = layout.y;
+  dialog.cx = layout.cx;
+  dialog.cy = layout.cy;
+  dialog.caption = layout.caption;
+  dialog.fontName = layout.fontName;
+  dialog.fontPoints = layout.fontPoints;
+  for (const ControlLayout& control : layout.controls)
+    dialog.controls.push_back(
+        {control.id, control.className, control.text, control.style, control.x, control.y, control.cx, control.cy});
   return dialog;
 }
 
