@@ -12,5 +12,6 @@ $SUDO apt-get install -y --no-install-recommends \
   libcli11-dev libtomlplusplus-dev \
   clang libclang-rt-14-dev
 # The Windows build: mingw-w64 cross compilers, resource and import-library
-# tools, and Wine to run its tests.
-$SUDO apt-get install -y --no-install-recommends mingw-w64 wine64
+# tools, Wine to run its tests, wixl to build the installer package and
+# msitools (msiinfo) to check it.
+$SUDO apt-get install -y --no-install-recommends mingw-w64 wine64 wixl msitools
