@@ -28,5 +28,13 @@ mkdir -p "$WINEPREFIX"
 "$wine_bin/wineserver" -p
 trap '"$wine_bin/wineserver" -k 2>/dev/null || true' EXIT
 "$wine_bin/wine64" wineboot --init
+# Restart the server once the new prefix is made: its first boot can leave
+# two service managers running side by side, each with its own service list,
+# so that a service created through one is missing in the other (the
+# installer package test creates and controls a service).
+"$wine_bin/wineserver" -k
+"$wine_bin/wineserver" -w
+"$wine_bin/wineserver" -p
+"$wine_bin/wine64" wineboot
 
 ctest --preset windows -j "$jobs" "$@"

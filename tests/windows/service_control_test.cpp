@@ -7,6 +7,7 @@
 #include "setup/service.h"
 #include "setup/service_presence.h"
 #include "setup/silent_mode.h"
+#include "support/service_status.h"
 
 #include <gtest/gtest.h>
 
@@ -25,14 +26,7 @@ SERVICE_STATUS_HANDLE ServiceHandle = nullptr;
 HANDLE StopRequested = nullptr;
 char ServiceName[128] = {};
 
-void Report(DWORD state, DWORD waitHint = 0) {
-  SERVICE_STATUS status{};
-  status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
-  status.dwCurrentState = state;
-  status.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0;
-  status.dwWaitHint = waitHint;
-  SetServiceStatus(ServiceHandle, &status);
-}
+void Report(DWORD state, DWORD waitHint = 0) { wintest::ReportServiceState(ServiceHandle, state, waitHint); }
 
 DWORD WINAPI Handler(DWORD control, DWORD, void*, void*) {
   if (control != SERVICE_CONTROL_STOP) return control == SERVICE_CONTROL_INTERROGATE ? NO_ERROR
