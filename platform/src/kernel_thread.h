@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <deque>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -27,6 +28,9 @@ class ThreadRecord final : public Waitable {
 
   bool IsSignalledFor(const ThreadRecord*) const override { return ended; }
   bool Acquire(ThreadRecord&) override { return false; }
+
+  // Given by the thread-start hook before the thread runs; never changed.
+  std::string name;
 
   // Under the lock.
   bool ended = false;

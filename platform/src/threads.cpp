@@ -4,6 +4,7 @@
 #include "kernel_faults.h"
 #include "kernel_sync.h"
 #include "kernel_thread.h"
+#include "threads_start_hook.h"
 
 #include <process.h>
 #include <pthread.h>
@@ -132,7 +133,19 @@ size_t StackSizeFor(size_t requested) {
   return (size + page - 1) / page * page;
 }
 
+// Right before the thread is created: lets the test hook see the start and
+// name the thread.
+void RunStartHook(StartInfo& start) {
+  velplat::threads::ThreadStart seen;
+  seen.win32 = start.win32;
+  seen.runtime = start.runtime;
+  seen.parameter = start.argument;
+  velplat::threads::RunThreadStartHook(seen);
+  start.record->name = std::move(seen.name);
+}
+
 bool Spawn(std::unique_ptr<StartInfo> start, size_t stackSize) {
+  RunStartHook(*start);
   pthread_attr_t attributes;
   if (pthread_attr_init(&attributes) != 0) return false;
   pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
