@@ -6,6 +6,7 @@
 // and is published with release order, so an arming made before a thread is
 // told to go (event, join, another lock) is seen by that thread's next call.
 #include <velplat/faults.h>
+#include <velplat/threads.h>
 
 #include <array>
 #include <atomic>
@@ -19,7 +20,11 @@ namespace {
 struct Arming {
   unsigned skip = 0;
   unsigned count = 0;
-  DWORD error = 0;
+  DWORD error = 0;      // or the exception code, when `raises`
+  bool raises = false;
+  std::string thread;   // when not empty, only calls on threads of this name count
+
+  bool Counts() const { return thread.empty() || thread == threads::CurrentThreadName(); }
 
   bool Live() const { return count > 0; }
 
@@ -70,13 +75,19 @@ bool NothingArmed(const Registry& r) { return r.live.load(std::memory_order_acqu
 void FailNext(Point point, unsigned count, unsigned skip) {
   auto& r = Faults();
   std::lock_guard lock(r.mutex);
-  r.Set(r.points[static_cast<size_t>(point)], Arming{skip, count, 0});
+  r.Set(r.points[static_cast<size_t>(point)], Arming{skip, count, 0, false, {}});
 }
 
 void FailCall(std::string_view function, DWORD error, unsigned count, unsigned skip) {
   auto& r = Faults();
   std::lock_guard lock(r.mutex);
-  r.Set(r.calls[std::string(function)], Arming{skip, count, error});
+  r.Set(r.calls[std::string(function)], Arming{skip, count, error, false, {}});
+}
+
+void RaiseInCall(std::string_view function, DWORD code, unsigned count, unsigned skip, std::string_view threadName) {
+  auto& r = Faults();
+  std::lock_guard lock(r.mutex);
+  r.Set(r.calls[std::string(function)], Arming{skip, count, code, true, std::string(threadName)});
 }
 
 void Clear() {
@@ -97,11 +108,17 @@ bool Consume(Point point) {
 std::optional<DWORD> ConsumeCall(std::string_view function) {
   auto& r = Faults();
   if (NothingArmed(r)) return std::nullopt;
-  std::lock_guard lock(r.mutex);
-  if (r.calls.empty()) return std::nullopt;
-  auto it = r.calls.find(function);
-  if (it == r.calls.end() || !r.Take(it->second)) return std::nullopt;
-  return it->second.error;
+  DWORD raise = 0;
+  {
+    std::lock_guard lock(r.mutex);
+    if (r.calls.empty()) return std::nullopt;
+    auto it = r.calls.find(function);
+    if (it == r.calls.end() || !it->second.Counts() || !r.Take(it->second)) return std::nullopt;
+    if (!it->second.raises) return it->second.error;
+    raise = it->second.error;
+  }
+  RaiseException(raise, 0, 0, nullptr);  // not under the lock: the handlers may call in here
+  return std::nullopt;
 }
 
 }  // namespace velplat::faults

@@ -167,7 +167,9 @@ DWORD WINAPI WaitForMultipleObjectsEx(DWORD nCount, const HANDLE* lpHandles, BOO
   return WaitShim("WaitForMultipleObjectsEx", nCount, lpHandles, bWaitAll, dwMilliseconds, bAlertable);
 }
 
+// Sleeps cannot fail: only an armed raise acts on them.
 DWORD WINAPI SleepEx(DWORD dwMilliseconds, BOOL bAlertable) {
+  velplat::faults::ConsumeCall("SleepEx");
   if (dwMilliseconds == 0 && !bAlertable) {
     std::this_thread::yield();
     return 0;
@@ -176,4 +178,7 @@ DWORD WINAPI SleepEx(DWORD dwMilliseconds, BOOL bAlertable) {
   return result == WAIT_IO_COMPLETION ? WAIT_IO_COMPLETION : 0;
 }
 
-VOID WINAPI Sleep(DWORD dwMilliseconds) { SleepEx(dwMilliseconds, FALSE); }
+VOID WINAPI Sleep(DWORD dwMilliseconds) {
+  velplat::faults::ConsumeCall("Sleep");
+  SleepEx(dwMilliseconds, FALSE);
+}
