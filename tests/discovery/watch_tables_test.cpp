@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <velplat/clock.h>
 #include <velplat/faults.h>
+#include <velplat/threads.h>
 
 #include <chrono>
 #include <string>
@@ -121,6 +122,28 @@ TEST_F(WatchTablesTest, FailedAddLeavesTheTableUnchangedAndLeaksNothing) {
   auto lock = LockWatchTables();
   EXPECT_EQ(AddressTable, nullptr);
   EXPECT_EQ(ClusterAddressTable, nullptr);
+}
+
+TEST_F(WatchTablesTest, EveryAddLinksItsEntryBeforeItsWatcherIsCreated) {
+  std::vector<std::string> seen;
+  // Runs inside the Add, which holds the tables' lock: read the heads as they are.
+  velplat::threads::OnThreadStart([&seen](velplat::threads::ThreadStart& start) {
+    auto linked = [&start](auto* head) {
+      for (auto* entry = head; entry; entry = entry->next)
+        if (entry->stopFlag == start.parameter) return " linked";
+      return " missing";
+    };
+    if (start.runtime == &SubNodeTrapThread) seen.push_back(std::string("node") + linked(NodeTable));
+    if (start.runtime == &SubAddressTrapThread) seen.push_back(std::string("address") + linked(AddressTable));
+    if (start.runtime == &SubClusterAddressTrapThread)
+      seen.push_back(std::string("cluster address") + linked(ClusterAddressTable));
+  });
+  ASSERT_EQ(AddNodeEntry("d", "first", 1), 1);
+  ASSERT_EQ(AddNodeEntry("d", "second", 2), 1);
+  ASSERT_EQ(AddAddressEntry("first", 1), 1);
+  ASSERT_EQ(AddClusterAddressEntry("Cluster IP Address", 1), 1);
+  velplat::threads::OnThreadStart(nullptr);
+  EXPECT_THAT(seen, testing::ElementsAre("node linked", "node linked", "address linked", "cluster address linked"));
 }
 
 TEST_F(WatchTablesTest, ResetRestartsNumberingButKeepsEntries) {
