@@ -3,6 +3,7 @@
 // the original fault.
 #include "agent/support/event_log.h"
 #include "discovery/failure_frame.h"
+#include "discovery/support/failure_events.h"
 
 #include <process.h>
 #include <velplat/eventlog.h>
@@ -13,30 +14,15 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 namespace velmon {
 namespace {
 
-// Runs after the frame's own filter (added last): prints the agent's failure
-// events to stderr, with tabs and line breaks made visible, so the parent
-// can match them; then lets the exception go on.
-LONG WINAPI PrintFailureEvents(EXCEPTION_POINTERS*) {
-  for (const auto& entry : test::EventsWithId(0xC00017E1)) {
-    std::string text = velplat::eventlog::FormatText(entry);
-    std::string shown;
-    for (char c : text) shown += c == '\t' ? std::string("<T>") : c == '\r' ? std::string("") : c == '\n' ? std::string("|") : std::string(1, c);
-    std::fprintf(stderr, "EVENT[%s]\n", shown.c_str());
-  }
-  return EXCEPTION_CONTINUE_SEARCH;
-}
-
 // Body run on a new thread inside a frame named `name`; the main thread waits.
 [[noreturn]] void FaultOnFramedThread(const char* name, void (*fault)(void*)) {
-  test::RegisterAgentEventSource();
-  AddVectoredExceptionHandler(0, &PrintFailureEvents);
+  test::PrintFailureEventsOnException();
   struct Start {
     const char* name;
     void (*fault)(void*);
