@@ -65,12 +65,18 @@ void WriteNode(Machine& machine, const NodeSpec& node) {
   registry::SetString(detail::NodeKeyPath(node), "NodeName", node.name, &machine);
 }
 
+// Takes the values a description leaves out back out of its freshly written key.
+void LeaveOut(Machine& machine, const std::string& path, const std::vector<std::string>& leftOut) {
+  for (const auto& name : leftOut) registry::DeleteValue(path, name, &machine);
+}
+
 void WriteInterface(Machine& machine, const InterfaceSpec& networkInterface) {
   const std::string path = detail::InterfaceKeyPath(networkInterface);
   registry::SetString(path, "Name", networkInterface.name, &machine);
   registry::SetString(path, "Node", networkInterface.node, &machine);
   registry::SetString(path, "Network", networkInterface.network, &machine);
   registry::SetString(path, "Address", networkInterface.address, &machine);
+  LeaveOut(machine, path, networkInterface.leftOut);
 }
 
 // The whole database of a member machine, written afresh.
@@ -89,12 +95,14 @@ void WriteDatabase(Machine& machine, const ClusterSpec& shape) {
       else
         registry::SetDword(path + "\\Parameters", parameter.name, std::get<DWORD>(parameter.value), &machine);
     }
+    LeaveOut(machine, path, resource.leftOut);
   }
   for (const auto& network : shape.networks) {
     const std::string path = detail::NetworkKeyPath(network);
     registry::SetString(path, "Name", network.name, &machine);
     registry::SetString(path, "Address", network.address, &machine);
     registry::SetString(path, "AddressMask", network.addressMask, &machine);
+    LeaveOut(machine, path, network.leftOut);
   }
   for (const auto& networkInterface : shape.interfaces) WriteInterface(machine, networkInterface);
 }

@@ -13,7 +13,9 @@
 //   Cluster\Networks\<key>             Name, Address, AddressMask
 //   Cluster\NetworkInterfaces\<key>    Name, Node, Network, Address
 // The cluster API's registry functions read these keys, so both views agree
-// unless a test edits one machine's registry on purpose.
+// unless a test edits one machine's registry on purpose, or names values in a
+// description's `leftOut`: those are not written to the database (the cluster
+// API still answers from the description), for readers of an incomplete copy.
 //
 // Installing also makes the machines cluster members: "CLUSAPI" loads there
 // and the service ClusSvc is defined (running, automatic start; change it
@@ -69,6 +71,7 @@ struct ResourceSpec {
   std::vector<Parameter> parameters{};
   bool opens = true;  // false: OpenClusterResource fails with ERROR_RESOURCE_NOT_FOUND
   std::string key{};  // database key name; empty: generated
+  std::vector<std::string> leftOut{};  // values of its database key not written ("Name", "Type")
 };
 
 struct NetworkSpec {
@@ -76,6 +79,7 @@ struct NetworkSpec {
   std::string address{};      // e.g. "10.0.0.0"
   std::string addressMask{};  // e.g. "255.255.255.0"
   std::string key{};          // database key name; empty: generated
+  std::vector<std::string> leftOut{};  // values of its database key not written ("AddressMask", ...)
 };
 
 struct InterfaceSpec {
@@ -84,6 +88,7 @@ struct InterfaceSpec {
   std::string address{};
   std::string name{};     // empty: "<network> - <node>"
   std::string key{};      // database key name; empty: generated
+  std::vector<std::string> leftOut{};  // values of its database key not written ("Node", ...)
 };
 
 // Generated keys are GUID texts that sort in description order within each

@@ -120,6 +120,23 @@ TEST_F(MscsModel, MaskSearchEndsAtTheClusterAddressResourceTakingItsNameWithoutP
   EXPECT_EQ("1:1:NODE1:10.9.0.1", test::Members(1)[0]);
 }
 
+TEST_F(MscsModel, IncompleteDatabaseEntriesArePassedOverAndAddressesKept) {
+  cluster::ClusterSpec shape = test::ThreeNodeCluster();
+  // Taken, each of these would decide otherwise: the nameless resource's mask
+  // picks "Web", the maskless network matches any mask, and the interface
+  // without a node gives every member 10.0.0.9.
+  cluster::ResourceSpec nameless = test::AddressResource("Web Address", "192.168.0.100", "255.255.0.0");
+  nameless.leftOut = {"Name"};
+  shape.resources.insert(shape.resources.begin(), nameless);
+  shape.networks.insert(shape.networks.begin(), {{"Backup", "172.16.0.0", "255.255.255.0", "", {"AddressMask"}},
+                                                 {"Web", "192.168.0.0", "255.255.0.0"}});
+  shape.interfaces.insert(shape.interfaces.begin(), {{"1", "Backup", "172.16.0.1"}, {"1", "Web", "192.168.0.1"}});
+  shape.interfaces.push_back({"", "Public", "10.0.0.9", "", "", {"Node"}});
+  Build(shape);
+  EXPECT_THAT(test::Members(3), ElementsAre("1:1:NODE1:10.0.0.1", "2:2:NODE2:10.0.0.2", "3:3:NODE3:10.0.0.3"));
+  EXPECT_EQ(0u, cluster::OpenHandleCount());
+}
+
 TEST_F(MscsModel, ClusterAddressComesFromTheFirstResourceWhoseNameLeads) {
   cluster::ClusterSpec shape = test::ThreeNodeCluster();
   Build(shape);
