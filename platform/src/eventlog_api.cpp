@@ -4,6 +4,7 @@
 #include <winapi/eventlog.h>
 #include <winapi/kernel.h>
 
+#include <velplat/eventlog.h>
 #include <velplat/faults.h>
 #include <velplat/world.h>
 
@@ -46,6 +47,12 @@ BOOL Fail(DWORD error) {
 }
 
 }  // namespace
+
+std::size_t velplat::eventlog::OpenSourceCount() {
+  Sources& sources = OpenSources();
+  std::lock_guard lock(sources.mutex);
+  return sources.open.size();
+}
 
 HANDLE WINAPI RegisterEventSourceA(LPCSTR lpUNCServerName, LPCSTR lpSourceName) {
   if (auto error = velplat::faults::ConsumeCall("RegisterEventSourceA")) {

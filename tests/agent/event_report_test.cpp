@@ -93,6 +93,7 @@ TEST(ReportAgentEvent, FailuresToLogAreSilent) {
   velplat::faults::FailCall("ReportEventA", ERROR_NOT_ENOUGH_MEMORY);
   ReportAgentEvent(0xC00017D7, "lost too");
   EXPECT_TRUE(Entries().empty());
+  EXPECT_EQ(0u, velplat::eventlog::OpenSourceCount());  // released after the failed write too
   ReportAgentEvent(0xC00017D7, "kept");
   EXPECT_EQ(Entries().size(), 1u);
 }

@@ -16,6 +16,7 @@
 #include <winapi/types.h>
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -39,6 +40,10 @@ std::vector<Entry> Entries(Machine& machine = World::Get().Local());
 
 // Empties `machine`'s System log.
 void Clear(Machine& machine = World::Get().Local());
+
+// Event sources registered and not yet deregistered, on every machine, so
+// that tests can prove a reporter released its source.
+std::size_t OpenSourceCount();
 
 // The entry's text as the Event Viewer shows it: the source's registration
 // under HKLM\SYSTEM\CurrentControlSet\Services\EventLog\System\<source> on
