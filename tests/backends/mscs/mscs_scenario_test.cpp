@@ -24,6 +24,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 namespace velmon {
@@ -102,9 +103,12 @@ void RunDiscovery(const mscs::DiscoveryOperations& operations) {
   invalidator.join();
 }
 
+// Row 1 answers genErr, with a name in the buffer all the same: an answer
+// with an error status counts as no name, whatever it wrote.
 Status NoNameForRowOne(AttrString* value, UINT* scratch, const RowIndex* row) {
   if (row->arcs[0] == 1) {
-    value->length = 0;
+    std::memcpy(value->buffer, "GHOST", 6);
+    value->length = 5;
     return kGenErr;
   }
   return mscs::MscsDiscoveryOperations().getNodeName(value, scratch, row);
@@ -146,6 +150,22 @@ TEST_F(MscsScenario, OracleClusterManagerKeyWinsWithoutAskingMscs) {
   DiscoverClusterVendor(&oracle::DetectOracleCluster, operations);
   EXPECT_EQ(0, mscsDetections.load());
   EXPECT_EQ(kVendorOracle, ClusterVendor.load());
+}
+
+TEST_F(MscsScenario, DetectionThatFindsNoClusterEndsDiscoveryWithNothingFilled) {
+  test::InstallCluster(test::ThreeNodeCluster());
+  ASSERT_EQ(1, mscs::BindClusterApi());
+  static LONG detected;
+  for (LONG outcome : {0, 5}) {  // no cluster service; a cluster that does not answer
+    detected = outcome;
+    mscs::DiscoveryOperations operations = mscs::MscsDiscoveryOperations();
+    operations.detect = [] { return detected; };
+    operations.watchChanges = [] { return LONG{ERROR_INVALID_HANDLE}; };
+    DiscoverClusterVendor([] { return LONG{0}; }, operations);
+    EXPECT_EQ(kVendorNone, ClusterVendor.load()) << outcome;
+    EXPECT_TRUE(test::NodeRows().empty()) << outcome;
+    EXPECT_TRUE(test::AddressRows().empty()) << outcome;
+  }
 }
 
 }  // namespace

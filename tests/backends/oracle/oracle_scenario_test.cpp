@@ -118,6 +118,7 @@ TEST_F(OracleScenario, WithoutOracleSoftwareDetectionWaitsStepByStep) {
   velplat::registry::CreateKey(test::kClusterManagerKeyPath);
   // The node list is polled at most 90 seconds apart.
   ASSERT_TRUE(velplat::clock::WaitForBlocked(1, 10s));
+  EXPECT_EQ(velplat::clock::NextDeadline(), velplat::clock::NowMs() + 90000);
   velplat::clock::Advance(90s);
   ASSERT_TRUE(velplat::clock::WaitForBlocked(1, 10s));
   EXPECT_EQ(ClusterVendor.load(), kVendorNone);
