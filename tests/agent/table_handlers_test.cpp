@@ -2,6 +2,7 @@
 // SnmpExtensionQuery: row stepping, the node-address sub-index rules, column
 // values, and where .1.2.9.0 falls in a walk.
 #include "agent/support/snmp_request.h"
+#include "agent/table_columns.h"
 #include "discovery/watch_tables.h"
 
 #include <gmock/gmock.h>
@@ -84,6 +85,40 @@ TEST_F(TableHandlersTest, NodeColumnsAnswerTheEntry) {
   EXPECT_EQ(Get("1.2.11.1.4.3").status, SNMP_ERRORSTATUS_NOSUCHNAME);
   EXPECT_EQ(Get("1.2.11.1.4.2.0").status, SNMP_ERRORSTATUS_NOSUCHNAME);
   EXPECT_EQ(Get("1.2.11.1.5.2").status, SNMP_ERRORSTATUS_NOSUCHNAME);
+}
+
+// A row removed between the parse of its name and the column's answer: each
+// column answers its empty value with success.
+TEST_F(TableHandlersTest, ColumnsOfARowThatIsGoneAnswerTheirEmptyValue) {
+  AddNodes({1});
+  AddAddresses({1});
+  AddClusterAddresses({1});
+  UINT arc = 7;
+  const RowIndex gone{1, &arc};
+  UINT scratch = 0;
+  INT number = -1;
+  DWORD address = 0xFFFFFFFF;
+  char buffer[kTextBufferSize];
+  AttrString text{-1, buffer};
+  EXPECT_EQ(kNoError, GetNodeNumber(&number, &scratch, &gone));
+  EXPECT_EQ(0, number);
+  EXPECT_EQ(kNoError, GetNodeName(&text, &scratch, &gone));
+  EXPECT_EQ(0, text.length);
+  text.length = -1;
+  EXPECT_EQ(kNoError, GetNodeDescription(&text, &scratch, &gone));
+  EXPECT_EQ(0, text.length);
+  EXPECT_EQ(kNoError, GetNodeState(&number, &scratch, &gone));
+  EXPECT_EQ(1, number);
+  EXPECT_EQ(kNoError, GetNodeAddressState(&number, &scratch, &gone));
+  EXPECT_EQ(0, number);
+  EXPECT_EQ(kNoError, GetNodeAddress(&address, &scratch, &gone));
+  EXPECT_EQ(0u, address);
+  address = 0xFFFFFFFF;
+  EXPECT_EQ(kNoError, GetClusterAddress(&address, &scratch, &gone));
+  EXPECT_EQ(0u, address);
+  number = -1;
+  EXPECT_EQ(kNoError, GetClusterAddressNumber(&number, &scratch, &gone));
+  EXPECT_EQ(0, number);
 }
 
 TEST_F(TableHandlersTest, LongNodeNamesAreCutTo255Bytes) {

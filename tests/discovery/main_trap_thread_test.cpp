@@ -149,6 +149,17 @@ TEST_F(MainTrapThreadTest, FailedEntriesOfTheFirstFillAreReported) {
   EXPECT_THAT(NotCreatedReports(), ElementsAre("m1"));
 }
 
+TEST_F(MainTrapThreadTest, FailedAddressEntryOfTheFirstFillIsReportedAndTheFillGoesOn) {
+  AddMember(0, "m1", kAddressA);
+  AddMember(1, "m2", kAddressB);
+  velplat::faults::FailNext(velplat::faults::Point::ThreadStart, 1, 1);  // m1's address entry
+  FillWatchTablesFromMemberTable();
+  EXPECT_THAT(Nodes(), ElementsAre("1:m1::1", "2:m2::1"));
+  EXPECT_THAT(Addresses(), ElementsAre("1:m2:" + std::to_string(kAddressB)));
+  EXPECT_EQ(ClusterAddresses().size(), 3u);
+  EXPECT_THAT(NotCreatedReports(), ElementsAre("m1"));
+}
+
 TEST_F(MainTrapThreadTest, FailedClusterAddressEntryEndsTheFirstFill) {
   AddMember(0, "m1", kAddressA);
   AddMember(1, "m2", kAddressB);

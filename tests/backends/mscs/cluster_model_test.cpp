@@ -20,6 +20,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace velmon::mscs {
 namespace {
@@ -168,18 +169,22 @@ TEST_F(MscsModel, MemberTableStaysWhenTheClusterCannotBeReadAndCutsLongNames) {
   shape.nodes = {{"NODE1"}, {std::string(254, 'L')}, {std::string(300, 'M')}};
   test::InstallCluster(shape, "NODE1");
   ASSERT_EQ(1, BindClusterApi());
-  velplat::faults::FailCall("ClusterOpenEnum", ERROR_NOT_ENOUGH_MEMORY);
   FillMscsMemberTable();
-  EXPECT_EQ("0:::0.0.0.0", test::Members(1)[0]);
-  velplat::faults::FailNext(velplat::faults::Point::HeapAlloc, 1, 1);  // the name buffer
-  FillMscsMemberTable();
-  EXPECT_EQ("0:::0.0.0.0", test::Members(1)[0]);
-
-  FillMscsMemberTable();
-  EXPECT_THAT(test::Members(3), ElementsAre("1:1:NODE1:0.0.0.0", "2:2:" + std::string(31, 'L') + ":0.0.0.0",
-                                            "0:::0.0.0.0"));
+  const std::vector<std::string> filled = test::Members(3);
+  EXPECT_THAT(filled, ElementsAre("1:1:NODE1:0.0.0.0", "2:2:" + std::string(31, 'L') + ":0.0.0.0", "0:::0.0.0.0"));
   EXPECT_EQ(std::string(254, 'L'), NodeName(1));
   EXPECT_EQ("", NodeName(2));
+
+  velplat::faults::FailCall("ClusterOpenEnum", ERROR_NOT_ENOUGH_MEMORY);
+  FillMscsMemberTable();
+  EXPECT_EQ(filled, test::Members(3));
+  velplat::faults::FailNext(velplat::faults::Point::HeapAlloc, 1, 1);  // the name buffer
+  FillMscsMemberTable();
+  EXPECT_EQ(filled, test::Members(3));
+  velplat::faults::FailCall("ClusterOpenEnum", ERROR_NOT_ENOUGH_MEMORY);  // a scan without its enumeration
+  EXPECT_EQ("", NodeName(0));
+  velplat::faults::FailNext(velplat::faults::Point::HeapAlloc, 1, 1);  // the found name's conversion
+  EXPECT_EQ("", NodeName(0));
   ReadLocalNodeId();
   EXPECT_STREQ("1", LocalNodeId);
 }
