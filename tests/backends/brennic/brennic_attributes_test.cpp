@@ -35,6 +35,7 @@ TEST_F(BrennicAttributes, VersionIsTheProductKeysFirstSubkey) {
   EXPECT_EQ(Get("1.2.2.0").bytes, "");  // no product key
   velplat::registry::CreateKey(test::kProductPath);
   EXPECT_EQ(Get("1.2.2.0").bytes, "");  // no subkey
+  EXPECT_EQ(Get("1.2.2.0").status, 0);
   velplat::registry::CreateKey(std::string(test::kProductPath) + "\\currentVERSION");
   EXPECT_EQ(Get("1.2.2.0").bytes, "1.1 SP3");
   velplat::registry::CreateKey(std::string(test::kProductPath) + "\\2.0");  // enumerates first
@@ -84,8 +85,10 @@ TEST_F(BrennicAttributes, LocalNodeIndexIsTheComputersZeroBasedPosition) {
 
 TEST_F(BrennicAttributes, ClusterNameCountsItsTerminatingZero) {
   EXPECT_EQ(Get("1.2.7.0").bytes, "");  // no parameters key
+  EXPECT_EQ(Get("1.2.7.0").status, 0);
   velplat::registry::CreateKey(test::kParametersPath);
   EXPECT_EQ(Get("1.2.7.0").bytes, "");  // no value
+  EXPECT_EQ(Get("1.2.7.0").status, 0);
   velplat::registry::SetString(test::kParametersPath, "ClusterName", "alpha");
   auto name = Get("1.2.7.0");
   EXPECT_EQ(name.status, 0);

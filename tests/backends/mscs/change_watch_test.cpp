@@ -134,6 +134,9 @@ TEST_F(MscsWatch, OtherNotificationsAndTimeoutsChangeNothing) {
   EXPECT_EQ(4, NextNodeIndex.load());
   HandleMscsNotification(CLUSTER_CHANGE_RESOURCE_DELETED, "NODE1");
   EXPECT_EQ(3u, test::NodeRows().size());
+  cluster::AddNode(test::kClusterName, {"NODE4", "4"});  // after its time-outs the watch still takes changes
+  Settle();
+  EXPECT_EQ(4u, test::NodeRows().size());
 }
 
 TEST_F(MscsWatch, NotificationWithAnOverlongNameIsTakenWithoutStoppingTheWatch) {

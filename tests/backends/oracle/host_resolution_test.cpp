@@ -121,9 +121,13 @@ TEST(PublicAddresses, ResolveFromTheStartPositionUntilAnEmptyName) {
 TEST(PublicAddresses, SocketStartUpFailureChangesNothing) {
   test::MakeOracleMembers({{"rac1", "p1", "192.0.2.1"}});
   Member(0, "p1", "rac1");
+  {
+    auto lock = LockMemberTable();
+    MemberTable[0].publicAddress = 0x04030201;  // an earlier answer, kept
+  }
   velplat::faults::FailCall("WSAStartup", 10091);
   oracle::ResolvePublicAddresses(0);
-  EXPECT_EQ(PublicAddress(0), 0u);
+  EXPECT_EQ(PublicAddress(0), 0x04030201u);
 }
 
 }  // namespace

@@ -108,6 +108,11 @@ TEST(MemberState, ImpersonationBracketKeepsNoTokenAlive) {
   FailCall("LogonUserA", ERROR_LOGON_FAILURE);
   EXPECT_EQ(oracle::BeginAgentImpersonation(&token), static_cast<DWORD>(ERROR_LOGON_FAILURE));
   EXPECT_EQ(token, nullptr);
+  FailCall("ImpersonateLoggedOnUser", ERROR_ACCESS_DENIED);
+  EXPECT_EQ(oracle::BeginAgentImpersonation(&token), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  oracle::EndAgentImpersonation(&token);
+  EXPECT_EQ(Reports(), (Reported{{ERROR_LOGON_FAILURE, "Logon User Failed."},
+                                 {ERROR_ACCESS_DENIED, "ImpersonateLoggedOnUser Failed."}}));
 }
 
 TEST(MemberState, NodeStateColumnQueriesTheRowsMember) {

@@ -11,6 +11,7 @@
 #include "backends/oracle/member_state.h"
 #include "backends/oracle/node_lists.h"
 #include "backends/oracle/support/oracle_world.h"
+#include "discovery/member_table.h"
 #include "discovery/watch_tables.h"
 #include "velmon_messages.h"
 
@@ -57,6 +58,17 @@ void ReadMembers() {
   test::WriteClusterManagerKey(kTwoMembers);
   ASSERT_EQ(0, oracle::ReadOracleNodeNames());
   oracle::ResolvePublicAddresses(0);
+}
+
+TEST(OracleNodeListFailures, MissingKeyAndAListOfAnotherTypeChangeNothing) {
+  test::MakeOracleMembers(kTwoMembers);
+  EXPECT_EQ(-1, oracle::ReadOracleNodeNames());  // no cluster-manager key yet
+  test::WriteClusterManagerKey(kTwoMembers);
+  ASSERT_EQ(0, oracle::ReadOracleNodeNames());
+  velplat::registry::SetString(test::kClusterManagerKeyPath, "PublicNodeNames", "node9");
+  EXPECT_EQ(-1, oracle::ReadOracleNodeNames());
+  auto lock = LockMemberTable();
+  EXPECT_STREQ("node1", MemberTable[0].publicName);
 }
 
 // Watcher threads in start order: node1, node2 node entries; node1, node2

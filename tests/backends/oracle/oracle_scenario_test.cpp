@@ -234,7 +234,9 @@ TEST_F(OracleScenario, LocalNodeIndexAndVersionFollowTheRegistry) {
   velplat::registry::SetString(test::kClusterManagerKeyPath, "HostName", "NODE2");
   EXPECT_EQ(Get("1.2.6.0").number, 0);
   test::InstallClusterManagerExecutable(REG_SZ, "C:\\oracle\\plain.exe", "");
-  EXPECT_EQ(Get("1.2.2.0").bytes, "");  // no version resource: empty, no error
+  auto unversioned = Get("1.2.2.0");  // no version resource: empty, no error
+  EXPECT_EQ(unversioned.bytes, "");
+  EXPECT_EQ(unversioned.status, SNMP_ERRORSTATUS_NOERROR);
   test::InstallClusterManagerExecutable(REG_DWORD, "xxxx", "");
   EXPECT_EQ(Get("1.2.2.0").status, SNMP_ERRORSTATUS_GENERR);
   velplat::registry::DeleteKeyTree(test::kClusterManagerKeyPath);
