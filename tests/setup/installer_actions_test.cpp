@@ -152,6 +152,11 @@ TEST_F(InstallerActions, ServicePresenceIsAnsweredWithoutReportingAMissingServic
   velplat::faults::FailCall("OpenServiceA", ERROR_ACCESS_DENIED);
   EXPECT_EQ(0u, IsServicePresent("SNMP"));
   EXPECT_EQ("Failed: IsServicePresent(). Error code: 5    message:  Access is denied.\r\n.\r\n", Log());
+  velplat::faults::FailCall("OpenSCManagerA", ERROR_ACCESS_DENIED);  // reported once, by the manager
+  EXPECT_EQ(0u, IsServicePresent("SNMP"));
+  EXPECT_EQ("Failed: IsServicePresent(). Error code: 5    message:  Access is denied.\r\n.\r\n"
+            "Failed: OpenSCManager(). Error code: 5    message:  Access is denied.\r\n.\r\n",
+            Log());
 }
 
 TEST_F(InstallerActions, ProductVersionComesFromTheEnglishUnicodeTableOrDefaults) {
