@@ -6,8 +6,8 @@
 // .reg files named by the text are read from a scratch directory holding two
 // seed files; texts naming anything but a plain file name there are skipped,
 // so that no input reads arbitrary files of this machine.
-#include "host/world_apply.h"
-#include "host/world_parse.h"
+#include "host/world/world_apply.h"
+#include "host/world/world_parse.h"
 
 #include <toml++/toml.h>
 #include <velplat/world.h>

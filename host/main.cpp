@@ -13,15 +13,15 @@
 #include <thread>
 
 #include "host/agent_library.h"
-#include "host/default_world.h"
+#include "host/world/default_world.h"
 #include "host/eventlog_mirror.h"
 #include "host/log.h"
 #include "host/options.h"
-#include "host/snmp_server.h"
+#include "host/snmp/snmp_server.h"
 #include "host/trap_pump.h"
-#include "host/world_apply.h"
-#include "host/world_parse.h"
-#include "host/world_watch.h"
+#include "host/world/world_apply.h"
+#include "host/world/world_parse.h"
+#include "host/world/world_watch.h"
 
 namespace velmond {
 namespace {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "host/snmp_server.h"
+#include "host/snmp/snmp_server.h"
 
 namespace velmond {
 

@@ -13,9 +13,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "host/world_apply.h"
-#include "host/world_parse.h"
-#include "host/world_watch.h"
+#include "host/world/world_apply.h"
+#include "host/world/world_parse.h"
+#include "host/world/world_watch.h"
 
 namespace velmond {
 namespace {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "host/world_parse.h"
+#include "host/world/world_parse.h"
 
 namespace velmond {
 namespace {

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "host/neutral_types.h"
-#include "host/view_handler.h"
+#include "host/snmp/view_handler.h"
 
 namespace velmond {
 

@@ -19,7 +19,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/world_model.h"
+#include "host/world/world_model.h"
 
 namespace velmond {
 

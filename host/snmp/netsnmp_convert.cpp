@@ -1,5 +1,5 @@
 // net-snmp bindings to and from neutral values.
-#include "host/netsnmp_convert.h"
+#include "host/snmp/netsnmp_convert.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,5 +1,5 @@
 // Registry values and keys of a world file.
-#include "host/world_registry.h"
+#include "host/world/world_registry.h"
 
 #include <velplat/registry.h>
 #include <velplat/world.h>

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/world_model.h"
+#include "host/world/world_model.h"
 
 namespace velmond {
 

@@ -1,7 +1,7 @@
 // Follows a world file (and the .reg files it names) while velmond runs.
 // When their contents change and then stay the same for one more look, the
 // file is loaded again: a world that loads is applied as a difference to the
-// one in force (host/world_apply.h); one that does not is reported on stderr
+// one in force (host/world/world_apply.h); one that does not is reported on stderr
 // and ignored, and the last good world stays. Changes take effect within a
 // second. The local machine cannot change while velmond runs.
 //
@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/world_model.h"
+#include "host/world/world_model.h"
 
 namespace velmond {
 

@@ -1,5 +1,5 @@
 // The difference between two worlds, applied through the platform layer.
-#include "host/world_apply.h"
+#include "host/world/world_apply.h"
 
 #include <velplat/accounts.h>
 #include <velplat/files.h>

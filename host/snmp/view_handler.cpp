@@ -1,11 +1,11 @@
 // The net-snmp handler of the agent's view.
-#include "host/view_handler.h"
+#include "host/snmp/view_handler.h"
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 #include <net-snmp/agent/net-snmp-agent-includes.h>
 
-#include "host/netsnmp_convert.h"
+#include "host/snmp/netsnmp_convert.h"
 #include "host/request_rules.h"
 
 namespace velmond {

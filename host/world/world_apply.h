@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "host/world_model.h"
+#include "host/world/world_model.h"
 
 namespace velmond {
 

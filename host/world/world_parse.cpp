@@ -1,5 +1,5 @@
 // World files: TOML into a WorldModel, with errors that point at the line.
-#include "host/world_parse.h"
+#include "host/world/world_parse.h"
 
 #include <toml++/toml.h>
 
@@ -9,7 +9,7 @@
 #include <set>
 #include <sstream>
 
-#include "host/world_registry.h"
+#include "host/world/world_registry.h"
 
 namespace velmond {
 namespace {

@@ -1,5 +1,5 @@
 // Reloading the world file when it changes.
-#include "host/world_watch.h"
+#include "host/world/world_watch.h"
 
 #include <sys/stat.h>
 
@@ -8,8 +8,8 @@
 #include <fstream>
 
 #include "host/log.h"
-#include "host/world_apply.h"
-#include "host/world_parse.h"
+#include "host/world/world_apply.h"
+#include "host/world/world_parse.h"
 
 namespace velmond {
 

@@ -1,8 +1,8 @@
 // What a world file describes, as plain data: the machines (one of them
 // local) with their environment, registry, files, services, accounts and
 // network behaviour, and the resolver's extra host names. Loading fills it
-// (host/world_parse.h); applying compares two of them and changes the
-// platform layer by the difference (host/world_apply.h).
+// (host/world/world_parse.h); applying compares two of them and changes the
+// platform layer by the difference (host/world/world_apply.h).
 //
 // Names of machines, keys, values, services and accounts compare without
 // regard to case, as Windows compares them.

@@ -1,5 +1,5 @@
 // The embedded net-snmp agent: set-up, the request loop and trap sending.
-#include "host/snmp_server.h"
+#include "host/snmp/snmp_server.h"
 
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "host/netsnmp_convert.h"
+#include "host/snmp/netsnmp_convert.h"
 
 // Registers the community directives (rocommunity and friends); net-snmp's
 // agent library defines it without declaring it in an installed header.
