@@ -35,13 +35,20 @@ int FindProcess(const std::string& binary, const std::string& tmpdir) {
   return -1;
 }
 
-long ResidentKiB(int pid) {
+namespace {
+
+long StatusField(int pid, const std::string& field) {
   std::istringstream status(ReadText("/proc/" + std::to_string(pid) + "/status"));
   std::string line;
   while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    if (line.rfind(field, 0) == 0) return std::stol(line.substr(field.size()));
   }
   return -1;
 }
+
+}  // namespace
+
+long ResidentKiB(int pid) { return StatusField(pid, "VmRSS:"); }
+long ThreadCount(int pid) { return StatusField(pid, "Threads:"); }
 
 }  // namespace velmond::testing

@@ -14,6 +14,8 @@ namespace velmond::testing {
 int FindProcess(const std::string& binary, const std::string& tmpdir);
 // Resident set size in KiB; -1 when the process is gone.
 long ResidentKiB(int pid);
+// Threads of the process; -1 when it is gone.
+long ThreadCount(int pid);
 
 }  // namespace velmond::testing
 
