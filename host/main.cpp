@@ -1,7 +1,7 @@
 // velmond: plays the Windows SNMP service for an extension agent. Builds the
 // simulated world, loads the agent, serves its view through net-snmp,
 // forwards its traps, mirrors its event-log entries to stderr and follows
-// edits of the world file, until SIGINT or SIGTERM.
+// edits of the world file (SIGHUP: read it again now), until SIGINT or SIGTERM.
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -33,11 +33,13 @@ namespace {
   _exit(code);
 }
 
-sigset_t StopSignals() {
+// The signals one thread takes with sigwait: stop, and reload (SIGHUP).
+sigset_t HandledSignals() {
   sigset_t set;
   sigemptyset(&set);
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);
   return set;
 }
 
@@ -50,8 +52,8 @@ std::string QueryHint(const std::string& endpoint, const std::string& community)
 int Run(const Options& options) {
   // Every thread started from here on inherits the blocked stop signals; one
   // thread takes them with sigwait.
-  sigset_t stopSignals = StopSignals();
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  sigset_t handledSignals = HandledSignals();
+  pthread_sigmask(SIG_BLOCK, &handledSignals, nullptr);
   // A dropped AgentX connection must not end the process.
   signal(SIGPIPE, SIG_IGN);
 
@@ -110,17 +112,24 @@ int Run(const Options& options) {
   TrapPump pump(*agent, [&server](Trap trap) { server.PostTrap(std::move(trap)); });
   pump.Start();
 
-  std::unique_ptr<WorldWatcher> watcher;
+  // Never destroyed, like the server: a SIGHUP may still reach it while the
+  // process leaves.
+  WorldWatcher* watcher = nullptr;
   if (!options.worldFile.empty()) {
-    watcher = std::make_unique<WorldWatcher>(options.worldFile, std::move(*parsed.world), parsed.sources);
+    watcher = new WorldWatcher(options.worldFile, std::move(*parsed.world), parsed.sources);
     watcher->Start();
   }
 
-  std::thread signals([&server, stopSignals] {
+  std::thread signals([&server, handledSignals, reloader = watcher] {
     int received = 0;
-    if (sigwait(&stopSignals, &received) == 0) {
-      Log(std::string("stopping on ") + (received == SIGINT ? "SIGINT" : "SIGTERM"));
-      server.Stop();
+    while (sigwait(&handledSignals, &received) == 0) {
+      if (received != SIGHUP) {
+        Log(std::string("stopping on ") + (received == SIGINT ? "SIGINT" : "SIGTERM"));
+        server.Stop();
+        return;
+      }
+      Log(reloader ? "SIGHUP: reading the world file again" : "SIGHUP ignored: the embedded world never changes");
+      if (reloader) reloader->ReloadNow();
     }
   });
   signals.detach();

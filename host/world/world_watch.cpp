@@ -6,6 +6,7 @@
 #include <chrono>
 #include <ctime>
 #include <fstream>
+#include <utility>
 
 #include "host/log.h"
 #include "host/world/world_apply.h"
@@ -26,10 +27,13 @@ void WorldWatcher::Start() {
   thread_ = std::thread([this] {
     std::unique_lock lock(mutex_);
     while (!stop_) {
+      const bool reload = std::exchange(reload_, false);
       lock.unlock();
+      // What is on disk now counts as already seen once, so it loads at once.
+      if (reload) settling_ = Snapshot();
       Poll();
       lock.lock();
-      wake_.wait_for(lock, std::chrono::milliseconds(200), [this] { return stop_; });
+      wake_.wait_for(lock, std::chrono::milliseconds(200), [this] { return stop_ || reload_; });
     }
   });
 }
@@ -41,6 +45,14 @@ void WorldWatcher::Stop() {
   }
   wake_.notify_all();
   if (thread_.joinable()) thread_.join();
+}
+
+void WorldWatcher::ReloadNow() {
+  {
+    std::lock_guard lock(mutex_);
+    reload_ = true;
+  }
+  wake_.notify_all();
 }
 
 std::string WorldWatcher::Snapshot() const {

@@ -7,6 +7,7 @@
 //
 // Thread-safety: Start and Stop from one thread; the watcher runs on its own.
 // Poll may be called instead of Start, from one thread, to step it.
+// ReloadNow may be called from any thread at any time.
 #ifndef VELMOND_WORLD_WATCH_H
 #define VELMOND_WORLD_WATCH_H
 
@@ -30,6 +31,11 @@ class WorldWatcher {
   void Start();
   void Stop();
 
+  // Asks the running watcher to load the files at its next look without
+  // waiting for them to settle (SIGHUP: whoever sends it vouches that the
+  // edit is complete). Unchanged files stay as they are.
+  void ReloadNow();
+
   enum class Step { Unchanged, Settling, Applied, Rejected };
   // One look at the files.
   Step Poll();
@@ -50,6 +56,7 @@ class WorldWatcher {
   std::mutex mutex_;
   std::condition_variable wake_;
   bool stop_ = false;
+  bool reload_ = false;  // guarded by mutex_
   std::thread thread_;
 };
 
