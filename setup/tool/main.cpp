@@ -10,6 +10,16 @@
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  // As every program of the project: --help and --version alone answer on
+  // stdout and succeed.
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    std::cout << velsetup::tool::Usage();
+    return 0;
+  }
+  if (args.size() == 1 && args[0] == "--version") {
+    std::cout << "velsetup " VELMON_VERSION "\n";
+    return 0;
+  }
   std::string error;
   auto options = velsetup::tool::ParseOptions(args, error);
   if (!options) {

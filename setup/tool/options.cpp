@@ -137,6 +137,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
 
 const char* Usage() {
   return "usage: velsetup [options] ACTION...\n"
+         "       velsetup --help | --version\n"
          "  ACTION: StopSNMP | StartSNMP | CreateRACUser | DeleteRACUser |\n"
          "          IsServicePresent=NAME | GetProductVersion=FILE   (run in order)\n"
          "  --property NAME=VALUE     installer property (INST_MODE=SILENT: silent)\n"

@@ -2,6 +2,7 @@
 // order, and the world to run them in.
 //
 //   velsetup [options] ACTION...
+//   velsetup --help | --version
 //   ACTION: StopSNMP | StartSNMP | CreateRACUser | DeleteRACUser |
 //           IsServicePresent=NAME | GetProductVersion=FILE
 //   --property NAME=VALUE   installer property (repeatable)
