@@ -15,3 +15,12 @@ $SUDO apt-get install -y --no-install-recommends \
 # tools, Wine to run its tests, wixl to build the installer package and
 # msitools (msiinfo) to check it.
 $SUDO apt-get install -y --no-install-recommends mingw-w64 wine64 wixl msitools
+# Installing and monitoring: the Debian package and its checks (dpkg-shlibdeps,
+# lintian, man, systemd-analyze), Prometheus's SNMP exporter and generator,
+# check_snmp, curl. The exporter's package starts its own instance where
+# systemd runs; the tests bring their own on a free port, so it is stopped.
+$SUDO apt-get install -y --no-install-recommends \
+  dpkg-dev lintian man-db systemd curl prometheus-snmp-exporter monitoring-plugins-standard
+if [ -d /run/systemd/system ]; then
+  $SUDO systemctl disable --now prometheus-snmp-exporter.service >/dev/null 2>&1 || true
+fi
