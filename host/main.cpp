@@ -50,7 +50,7 @@ std::string QueryHint(const std::string& endpoint, const std::string& community)
 }
 
 int Run(const Options& options) {
-  // Every thread started from here on inherits the blocked stop signals; one
+  // Every thread started from here on inherits the blocked signals; one
   // thread takes them with sigwait.
   sigset_t handledSignals = HandledSignals();
   pthread_sigmask(SIG_BLOCK, &handledSignals, nullptr);
