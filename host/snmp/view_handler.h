@@ -6,8 +6,9 @@
 // Reads call the agent once per binding, so that one missing object does not
 // spoil the others' answers; a Set hands the agent all its bindings in one
 // call, as the Windows SNMP service does, so that the agent alone decides.
-// GetBulk is left to net-snmp's bulk-to-next helper (the registration does
-// not claim bulk support).
+// GetBulk is answered repetition after repetition in the handler, with
+// exactly the answers net-snmp's bulk-to-next helper would give, without
+// net-snmp's full pass over the request for every repetition.
 //
 // Thread-safety: runs on the thread that drives net-snmp's agent loop.
 #ifndef VELMOND_VIEW_HANDLER_H

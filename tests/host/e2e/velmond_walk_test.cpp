@@ -38,7 +38,7 @@ class Walks : public ::testing::Test {
     EXPECT_EQ(WalkUntil(daemon, {"-v2c", "-c", "public", "-On"}, v2c), v2c);
     EXPECT_EQ(daemon.Snmp("snmpwalk", {"-v1", "-c", "public", "-On"}, {kEnterprise}).out,
               Expected(expectedBase + ".v1.txt"));
-    // A bulk walk goes through net-snmp's bulk-to-next and sees the same.
+    // A bulk walk, answered repetition by repetition in the handler, sees the same.
     std::string bulk = daemon.Snmp("snmpbulkwalk", {"-v2c", "-c", "public", "-On", "-Cr7"}, {kEnterprise}).out;
     EXPECT_EQ(bulk, v2c);
     EXPECT_EQ(daemon.Stop(), 0);
