@@ -11,6 +11,12 @@
 # Prints a summary with the velmond/snmpd ratios and writes
 # $BUILD_DIR/results/e2e.csv.
 #
+# With VELMOND_BEFORE naming another velmond binary (say, one built from an
+# earlier commit, copied next to a libvelmon.so), that one serves the same
+# world too and takes its turn in the tool walks between velmond and snmpd,
+# and an in-process GetBulk run pits velmond against it walk by walk: a
+# change's before and after, side by side in one run.
+#
 #   scripts/perf-e2e.sh                       # builds with the bench preset
 #   BUILD_DIR=build/mine scripts/perf-e2e.sh  # another Release build dir
 #
@@ -18,7 +24,8 @@
 # [0], MEMBERS [256], WALKS per tool and agent [30], PROBE_WALKS [20], GETS
 # per object and agent [3000], REPETITIONS, the GetBulk max-repetitions of
 # every bulk walk [10, net-snmp's default], VELMOND_PORT [11661], SNMPD_PORT
-# [11662]. Only 127.0.0.1 is used.
+# [11662], VELMOND_BEFORE [none], BEFORE_PORT [11663]. Only 127.0.0.1 is
+# used.
 #
 # What snmpd serves: one `override` directive per varbind of velmond's own
 # walk, under a private subtree of the same depth (...32473.9.18.22.4.1 for
@@ -41,6 +48,8 @@ GETS=${GETS:-3000}
 REPETITIONS=${REPETITIONS:-10}
 VELMOND_PORT=${VELMOND_PORT:-11661}
 SNMPD_PORT=${SNMPD_PORT:-11662}
+VELMOND_BEFORE=${VELMOND_BEFORE:-}
+BEFORE_PORT=${BEFORE_PORT:-11663}
 
 velmond_root=.1.3.6.1.4.1.32473.2.18.22.4.1
 snmpd_root=.1.3.6.1.4.1.32473.9.18.22.4.1
@@ -122,6 +131,18 @@ if ! varbinds=$(wait_complete "$VELMOND_PORT" "$velmond_root" 0); then
   die "velmond did not answer a complete walk"
 fi
 [ "$varbinds" = "$expected" ] || log "perf-e2e: note: velmond walks $varbinds varbinds, $expected expected"
+agents=(velmond snmpd)
+if [ -n "$VELMOND_BEFORE" ]; then
+  [ -x "$VELMOND_BEFORE" ] || die "VELMOND_BEFORE: no program $VELMOND_BEFORE"
+  "$VELMOND_BEFORE" --world "$world" --listen "udp:127.0.0.1:$BEFORE_PORT" >"$work/before.log" 2>&1 &
+  pids+=("$!")
+  agents+=(before)
+  log "perf-e2e: waiting for the velmond before the change ($VELMOND_BEFORE)"
+  if ! wait_complete "$BEFORE_PORT" "$velmond_root" "$varbinds" >/dev/null; then
+    tail -20 "$work/before.log" >&2
+    die "the velmond before the change did not answer the same walk"
+  fi
+fi
 
 # --- snmpd: the same tree, from override directives --------------------------
 snmpbulkwalk "${client_options[@]}" -Cr"$REPETITIONS" "127.0.0.1:$VELMOND_PORT" "$velmond_root" >"$work/velmond-walk.txt"
@@ -169,10 +190,12 @@ stats() {
     END { printf "%s %s %.1f %d\n", rank(50), rank(99), sum / NR, NR }'
 }
 
-# Appends the CSV row of measure $1 for both agents, in unit $2.
+# Appends the CSV row of measure $1 for each agent that has samples of it, in
+# unit $2.
 record() {
   local agent median p99 mean count
-  for agent in velmond snmpd; do
+  for agent in "${agents[@]}"; do
+    [ -s "$work/$1-$agent.samples" ] || continue
     read -r median p99 mean count < <(stats "$work/$1-$agent.samples")
     echo "$1,$agent,$median,$p99,$mean,$count,$2" >>"$results"
   done
@@ -187,7 +210,11 @@ echo "measure,agent,median,p99,mean,samples,unit" >"$results"
 # appends its varbinds per second to $work/walk_$1-$2.samples.
 timed_walk() {
   local tool=$1 agent=$2 port root start end count
-  if [ "$agent" = velmond ]; then port=$VELMOND_PORT root=$velmond_root; else port=$SNMPD_PORT root=$snmpd_root; fi
+  case $agent in
+    velmond) port=$VELMOND_PORT root=$velmond_root ;;
+    before) port=$BEFORE_PORT root=$velmond_root ;;
+    *) port=$SNMPD_PORT root=$snmpd_root ;;
+  esac
   local options=("${client_options[@]}")
   [ "$tool" = snmpbulkwalk ] && options+=(-Cr"$REPETITIONS")
   start=$(now_us)
@@ -204,6 +231,7 @@ for tool in snmpbulkwalk snmpwalk; do
   # Alternating the agents spreads other load on the machine over both.
   for ((i = 0; i < WALKS; i++)); do
     timed_walk "$tool" velmond
+    [ -n "$VELMOND_BEFORE" ] && timed_walk "$tool" before
     timed_walk "$tool" snmpd
   done
   record "walk_$tool" varbinds/s
@@ -257,6 +285,14 @@ log "perf-e2e: $PROBE_WALKS in-process GetBulk walks of each agent, in turns"
 paired_probe probe_walk_getbulk "$PROBE_WALKS" walk "" --repetitions "$REPETITIONS"
 record probe_walk_getbulk varbinds/s
 record_cpu probe_walk_getbulk $((PROBE_WALKS * varbinds)) us/varbind
+if [ -n "$VELMOND_BEFORE" ]; then
+  log "perf-e2e: $PROBE_WALKS in-process GetBulk walks of velmond and the velmond before the change, in turns"
+  "$probe" walk "127.0.0.1:$VELMOND_PORT" "$velmond_root" --versus "127.0.0.1:$BEFORE_PORT" "$velmond_root" \
+    --count "$PROBE_WALKS" --warmup 0 --repetitions "$REPETITIONS" \
+    --samples "$work/probe_getbulk_change-velmond.samples" \
+    --versus-samples "$work/probe_getbulk_change-before.samples" >"$work/probe.out" || die "probe: $(cat "$work/probe.out")"
+  record probe_getbulk_change varbinds/s
+fi
 log "perf-e2e: $PROBE_WALKS in-process GetNext walks of each agent, in turns"
 paired_probe probe_walk_getnext "$PROBE_WALKS" walk "" --repetitions 0
 record probe_walk_getnext varbinds/s
@@ -283,6 +319,12 @@ paired_ratio() {
     awk '{ v[NR] = $1 } END { printf "%.3f", (NR ? v[int((NR + 1) / 2)] : 0) }'
 }
 
+# The spread of those ratios: "first quartile-third quartile".
+paired_spread() {
+  paste -d' ' "$1" "$2" | awk '$2 > 0 { printf "%.4f\n", $1 / $2 }' | sort -g |
+    awk '{ v[NR] = $1 } END { if (NR) printf "%.3f-%.3f", v[int((NR + 3) / 4)], v[int((3 * NR + 3) / 4)] }'
+}
+
 # Every ratio reads "above 1: velmond does better": velmond/snmpd for
 # throughput, snmpd/velmond for latency and CPU time. ratio_ compares the
 # medians, paired_ratio_ is the median of the ratios of the samples taken in
@@ -301,6 +343,17 @@ paired_ratio() {
   for measure in cpu_probe_walk_getbulk cpu_probe_walk_getnext cpu_get_scalar cpu_get_cell; do
     echo "ratio_$measure,snmpd/velmond,$(ratio "$(value "$measure" snmpd 3)" "$(value "$measure" velmond 3)"),,,,ratio"
   done
+  # The change: each pair of agents' paired ratio, with its quartiles.
+  if [ -n "$VELMOND_BEFORE" ]; then
+    for measure in walk_snmpbulkwalk walk_snmpwalk probe_getbulk_change; do
+      for pair in velmond/snmpd before/snmpd velmond/before; do
+        a=$work/$measure-${pair%/*}.samples b=$work/$measure-${pair#*/}.samples
+        if [ -s "$a" ] && [ -s "$b" ]; then
+          echo "change_$measure,$pair,$(paired_ratio "$a" "$b"),$(paired_spread "$a" "$b"),,,ratio (quartiles)"
+        fi
+      done
+    done
+  fi
 } >>"$results"
 
 mkdir -p "$BUILD_DIR/results"
@@ -342,6 +395,19 @@ row() { printf '%-38s %11s %11s %9s %9s\n' "$@"; }
     row "$measure ($(value "cpu_$measure" velmond 7))" "$(value "cpu_$measure" velmond 3)" \
       "$(value "cpu_$measure" snmpd 3)" "$(value "ratio_cpu_$measure" snmpd/velmond 3)" ""
   done
+  if [ -n "$VELMOND_BEFORE" ]; then
+    echo
+    echo "the change: velmond against the velmond before it ($VELMOND_BEFORE), in the same turns"
+    printf '%-38s %-21s %-21s %-21s\n' "paired ratio (quartiles)" velmond/snmpd before/snmpd velmond/before
+    for measure in walk_snmpbulkwalk walk_snmpwalk probe_getbulk_change; do
+      cells=()
+      for pair in velmond/snmpd before/snmpd velmond/before; do
+        median=$(value "change_$measure" "$pair" 3)
+        cells+=("${median:+$median ($(value "change_$measure" "$pair" 4))}")
+      done
+      printf '%-38s %-21s %-21s %-21s\n' "$measure" "${cells[@]}"
+    done
+  fi
   echo
   echo "results: $BUILD_DIR/results/e2e.csv"
 }
