@@ -49,6 +49,10 @@ TEST(OtherDaemons, ServesItsViewThroughAPrivateSnmpdOverAgentX) {
       },
       std::chrono::seconds(10)));
   EXPECT_EQ(seen, expected) << daemon.Log();
+  // GetBulk reaches the handler through the master too, and answers the same.
+  EXPECT_EQ(Lines(RunTool({"snmpbulkwalk", "-v2c", "-c", "public", "-On", "-Cr7", target, kView}, ToolEnvironment(dir)).out,
+                  false),
+            expected);
   EXPECT_EQ(daemon.Stop(), 0);
   EXPECT_FALSE(HasSanitizerReport(daemon.Log())) << daemon.Log();
   EXPECT_EQ(snmpd.Terminate(), 0);
@@ -88,6 +92,8 @@ TEST_P(Traps, AgentsQueuedTrapReachesSnmptrapd) {
   // instance again; the walk still ends.
   ToolResult walk = daemon.Snmp("snmpwalk", {"-v2c", "-c", "public", "-On"}, {".1.3.6.1.4.1.32473.99"});
   EXPECT_EQ(Lines(walk.out, false), std::vector<std::string>{".1.3.6.1.4.1.32473.99.1.0 = STRING: \"trap agent\""});
+  ToolResult bulk = daemon.Snmp("snmpbulkwalk", {"-v2c", "-c", "public", "-On", "-Cr5"}, {".1.3.6.1.4.1.32473.99"});
+  EXPECT_EQ(bulk.out, walk.out);
   EXPECT_EQ(daemon.Stop(), 0);
   EXPECT_FALSE(HasSanitizerReport(daemon.Log())) << daemon.Log();
   trapd.Terminate();
