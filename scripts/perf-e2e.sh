@@ -135,7 +135,8 @@ agents=(velmond snmpd)
 if [ -n "$VELMOND_BEFORE" ]; then
   [ -x "$VELMOND_BEFORE" ] || die "VELMOND_BEFORE: no program $VELMOND_BEFORE"
   "$VELMOND_BEFORE" --world "$world" --listen "udp:127.0.0.1:$BEFORE_PORT" >"$work/before.log" 2>&1 &
-  pids+=("$!")
+  before_pid=$!
+  pids+=("$before_pid")
   agents+=(before)
   log "perf-e2e: waiting for the velmond before the change ($VELMOND_BEFORE)"
   if ! wait_complete "$BEFORE_PORT" "$velmond_root" "$varbinds" >/dev/null; then
@@ -206,15 +207,23 @@ now_us() { echo "${EPOCHREALTIME/./}"; }
 results=$work/results.csv
 echo "measure,agent,median,p99,mean,samples,unit" >"$results"
 
+# CPU time of process $1 in nanoseconds: the sum over its threads of the
+# scheduler's run time (finer than the clock ticks of /proc/PID/stat).
+cpu_ns() { cat "/proc/$1/task/"*/schedstat | awk '{ t += $1 } END { printf "%.0f\n", t }'; }
+
 # One timed walk with tool $1 (snmpwalk or snmpbulkwalk) of agent $2;
-# appends its varbinds per second to $work/walk_$1-$2.samples.
+# appends its varbinds per second to $work/walk_$1-$2.samples and the
+# agent's CPU time over the walk, in nanoseconds per varbind, to
+# $work/cpu_walk_$1-$2.samples (less sensitive to the rest of the machine
+# than the wall-clock rate, which holds the tool's own start-up).
 timed_walk() {
-  local tool=$1 agent=$2 port root start end count
+  local tool=$1 agent=$2 port root pid start end count cpu_start
   case $agent in
-    velmond) port=$VELMOND_PORT root=$velmond_root ;;
-    before) port=$BEFORE_PORT root=$velmond_root ;;
-    *) port=$SNMPD_PORT root=$snmpd_root ;;
+    velmond) port=$VELMOND_PORT root=$velmond_root pid=$velmond_pid ;;
+    before) port=$BEFORE_PORT root=$velmond_root pid=$before_pid ;;
+    *) port=$SNMPD_PORT root=$snmpd_root pid=$snmpd_pid ;;
   esac
+  cpu_start=$(cpu_ns "$pid")
   local options=("${client_options[@]}")
   [ "$tool" = snmpbulkwalk ] && options+=(-Cr"$REPETITIONS")
   start=$(now_us)
@@ -223,6 +232,8 @@ timed_walk() {
   count=$(count_varbinds <"$work/walk.out")
   [ "$count" = "$varbinds" ] || die "$tool of $agent returned $count varbinds, not $varbinds"
   awk -v n="$count" -v us=$((end - start)) 'BEGIN { printf "%.0f\n", n / (us / 1e6) }' >>"$work/walk_$tool-$agent.samples"
+  awk -v n="$count" -v ns=$(($(cpu_ns "$pid") - cpu_start)) 'BEGIN { printf "%.0f\n", ns / n }' \
+    >>"$work/cpu_walk_$tool-$agent.samples"
 }
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -235,11 +246,9 @@ for tool in snmpbulkwalk snmpwalk; do
     timed_walk "$tool" snmpd
   done
   record "walk_$tool" varbinds/s
+  record "cpu_walk_$tool" ns/varbind
 done
 
-# CPU time of process $1 in nanoseconds: the sum over its threads of the
-# scheduler's run time (finer than the clock ticks of /proc/PID/stat).
-cpu_ns() { cat "/proc/$1/task/"*/schedstat | awk '{ t += $1 } END { printf "%.0f\n", t }'; }
 
 # The probe sends to both agents in turns, request by request (walk by
 # walk), so that other load on the machine weighs on both alike; it adds its
@@ -343,10 +352,17 @@ paired_spread() {
   for measure in cpu_probe_walk_getbulk cpu_probe_walk_getnext cpu_get_scalar cpu_get_cell; do
     echo "ratio_$measure,snmpd/velmond,$(ratio "$(value "$measure" snmpd 3)" "$(value "$measure" velmond 3)"),,,,ratio"
   done
+  for measure in cpu_walk_snmpbulkwalk cpu_walk_snmpwalk; do
+    echo "ratio_$measure,snmpd/velmond,$(ratio "$(value "$measure" snmpd 3)" "$(value "$measure" velmond 3)"),,,,ratio"
+    echo "paired_ratio_$measure,snmpd/velmond,$(paired_ratio "$work/$measure-snmpd.samples" \
+      "$work/$measure-velmond.samples"),,,,ratio"
+  done
   # The change: each pair of agents' paired ratio, with its quartiles.
   if [ -n "$VELMOND_BEFORE" ]; then
-    for measure in walk_snmpbulkwalk walk_snmpwalk probe_getbulk_change; do
-      for pair in velmond/snmpd before/snmpd velmond/before; do
+    for measure in walk_snmpbulkwalk walk_snmpwalk probe_getbulk_change cpu_walk_snmpbulkwalk cpu_walk_snmpwalk; do
+      pairs=(velmond/snmpd before/snmpd velmond/before)
+      [[ $measure = cpu_* ]] && pairs=(snmpd/velmond snmpd/before before/velmond)
+      for pair in "${pairs[@]}"; do
         a=$work/$measure-${pair%/*}.samples b=$work/$measure-${pair#*/}.samples
         if [ -s "$a" ] && [ -s "$b" ]; then
           echo "change_$measure,$pair,$(paired_ratio "$a" "$b"),$(paired_spread "$a" "$b"),,,ratio (quartiles)"
@@ -395,13 +411,20 @@ row() { printf '%-38s %11s %11s %9s %9s\n' "$@"; }
     row "$measure ($(value "cpu_$measure" velmond 7))" "$(value "cpu_$measure" velmond 3)" \
       "$(value "cpu_$measure" snmpd 3)" "$(value "ratio_cpu_$measure" snmpd/velmond 3)" ""
   done
+  for measure in walk_snmpbulkwalk walk_snmpwalk; do
+    row "$measure (ns/varbind, median)" "$(value "cpu_$measure" velmond 3)" "$(value "cpu_$measure" snmpd 3)" \
+      "$(value "ratio_cpu_$measure" snmpd/velmond 3)" "$(value "paired_ratio_cpu_$measure" snmpd/velmond 3)"
+  done
   if [ -n "$VELMOND_BEFORE" ]; then
     echo
     echo "the change: velmond against the velmond before it ($VELMOND_BEFORE), in the same turns"
-    printf '%-38s %-21s %-21s %-21s\n' "paired ratio (quartiles)" velmond/snmpd before/snmpd velmond/before
-    for measure in walk_snmpbulkwalk walk_snmpwalk probe_getbulk_change; do
+    echo "(rates: velmond/snmpd, before/snmpd, velmond/before; CPU time the other way round)"
+    printf '%-38s %-21s %-21s %-21s\n' "paired ratio (quartiles)" velmond-snmpd before-snmpd velmond-before
+    for measure in walk_snmpbulkwalk walk_snmpwalk probe_getbulk_change cpu_walk_snmpbulkwalk cpu_walk_snmpwalk; do
+      pairs=(velmond/snmpd before/snmpd velmond/before)
+      [[ $measure = cpu_* ]] && pairs=(snmpd/velmond snmpd/before before/velmond)
       cells=()
-      for pair in velmond/snmpd before/snmpd velmond/before; do
+      for pair in "${pairs[@]}"; do
         median=$(value "change_$measure" "$pair" 3)
         cells+=("${median:+$median ($(value "change_$measure" "$pair" 4))}")
       done
