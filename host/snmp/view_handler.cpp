@@ -15,16 +15,19 @@ struct ViewContext {
   Oid view;
   std::vector<oid> viewArcs;  // the view in net-snmp's form, for its access check
   QueryFunction query;
+  std::vector<Binding> one;  // AskOne's list, kept so that its memory is too
 };
 
 // One binding through the agent: the status of its answer, and the answer,
 // which only a noError status makes meaningful. The binding is moved in and
 // out rather than copied: this runs once per varbind.
 int AskOne(ViewContext& context, Pdu pdu, Binding& binding) {
-  std::vector<Binding> list;
+  std::vector<Binding>& list = context.one;
+  list.clear();
   list.push_back(std::move(binding));
   QueryResult result = context.query(pdu, list);
   binding = std::move(list.front());
+  list.clear();
   return result.returned ? result.errorStatus : status::kGenErr;
 }
 
@@ -208,7 +211,7 @@ int HandleView(netsnmp_mib_handler* handler, netsnmp_handler_registration*, nets
 
 bool RegisterView(const Oid& view, QueryFunction query, std::string& error) {
   // Lives as long as the registration, that is until the process ends.
-  auto* context = new ViewContext{view, netsnmp::ToNetsnmpOid(view), std::move(query)};
+  auto* context = new ViewContext{view, netsnmp::ToNetsnmpOid(view), std::move(query), {}};
   const std::vector<oid>& arcs = context->viewArcs;
   // Claiming GetBulk keeps net-snmp from putting its bulk-to-next helper in
   // front of the handler.
