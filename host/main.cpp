@@ -17,6 +17,7 @@
 #include "host/eventlog_mirror.h"
 #include "host/log.h"
 #include "host/options.h"
+#include "host/snmp/access_directives.h"
 #include "host/snmp/snmp_server.h"
 #include "host/trap_pump.h"
 #include "host/world/world_apply.h"
@@ -49,7 +50,24 @@ std::string QueryHint(const std::string& endpoint, const std::string& community)
   return "snmpwalk -v2c -c " + community + " " + target + " .1.3.6.1.4.1.32473";
 }
 
-int Run(const Options& options) {
+// What the listening log line says about who may ask.
+std::string AccessSummary(const ServerConfig& config) {
+  std::string versions;
+  if (!config.noV1) versions = "v1";
+  if (!config.noV2c) versions += versions.empty() ? "v2c" : " and v2c";
+  std::string text = versions.empty() ? "" : "SNMP " + versions + ", read-only community \"" + config.community + "\"";
+  if (!versions.empty() && !config.communitySources.empty()) {
+    std::string sources;
+    for (const std::string& source : config.communitySources) sources += (sources.empty() ? "" : ", ") + source;
+    text += " from " + sources;
+  }
+  if (!config.users.empty()) {
+    text += (text.empty() ? "" : "; ") + std::string("SNMPv3, ") + std::to_string(config.users.size()) + " user(s)";
+  }
+  return text;
+}
+
+int Run(Options options) {
   // Every thread started from here on inherits the blocked signals; one
   // thread takes them with sigwait.
   sigset_t handledSignals = HandledSignals();
@@ -66,6 +84,9 @@ int Run(const Options& options) {
   PrepareLocalMachine(*parsed.world);
   ApplyReport applied = ApplyWorld(nullptr, *parsed.world);
   for (const std::string& problem : applied.problems) Log(problem);
+  options.server.sysName = parsed.world->local;
+  options.server.sysDescr = "velmon cluster agent " VELMON_VERSION " on " + parsed.world->local +
+                            " (simulated Windows NT host)";
   Log("world: " + (options.worldFile.empty() ? std::string("embedded default (two-member Oracle RAC)")
                                              : options.worldFile) +
       ", local machine " + parsed.world->local + ", " + std::to_string(parsed.world->machines.size()) +
@@ -99,11 +120,22 @@ int Run(const Options& options) {
   }
   Log("agent " + options.agentLibrary + " serves " + ToString(view));
   if (options.server.agentxSocket.empty()) {
-    Log("listening on " + server.Endpoint() + " (SNMP v1 and v2c, read-only community \"" +
-        options.server.community + "\")");
-    Log("try: " + QueryHint(server.Endpoint(), options.server.community));
+    Log("listening on " + server.Endpoint() + " (" + AccessSummary(options.server) + ")");
+    if (!server.EngineId().empty()) {
+      Log("SNMPv3 engine " + server.EngineId() + ", boots " + std::to_string(server.EngineBoots()) + " (state in " +
+          options.server.stateDir + ")");
+    }
+    bool communities = !options.server.noV1 || !options.server.noV2c;
+    if (communities && options.server.community == "public" && !IsLoopbackEndpoint(server.Endpoint())) {
+      Log("warning: listening beyond loopback with the well-known community \"public\" in clear text; choose "
+          "another --community, limit it with --community-source, or use SNMPv3 only (--no-v1 --no-v2c)");
+    }
+    if (communities) Log("try: " + QueryHint(server.Endpoint(), options.server.community));
   } else {
     Log("AgentX subagent of the master at " + options.server.agentxSocket);
+    if (!options.server.users.empty() || !options.server.communitySources.empty()) {
+      Log("note: as a subagent velmond leaves access control (communities, SNMPv3 users) to the master");
+    }
   }
   for (const std::string& sink : options.server.trapSinks) {
     Log("traps go to " + sink + (options.server.trapVersion == TrapVersion::V1 ? " as v1 traps" : " as v2c notifications"));

@@ -1,20 +1,27 @@
-// Command-line parsing with CLI11.
+// Command-line parsing with CLI11, over the configuration file's settings.
 #include "host/options.h"
 
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
+#include <iostream>
+
+#include "host/config/config_file.h"
+#include "host/config/config_keys.h"
 
 namespace velmond {
 
 std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
   Options options;
-  std::string trapVersion = "2c";
   CLI::App app{
-      "velmond: serves an SNMP extension agent over SNMP (v1, v2c) or AgentX, in a simulated world of "
+      "velmond: serves an SNMP extension agent over SNMP (v1, v2c, v3) or AgentX, in a simulated world of "
       "Windows machines described by a world file.",
       "velmond"};
-  app.set_version_flag("--version", "velmond 0.1.0");
+  app.set_version_flag("--version", "velmond " VELMON_VERSION);
+  app.add_option("--config", options.configFile,
+                 "Configuration file (TOML): every option below under its own name, plus SNMPv3 users; "
+                 "options given here override it")
+      ->check(CLI::ExistingFile);
   app.add_option("--world", options.worldFile,
                  "World file (TOML) to run in; watched for changes. Default: the embedded two-member "
                  "Oracle RAC world")
@@ -22,8 +29,17 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
   app.add_option("--listen", options.server.listen, "net-snmp transport to serve on")->capture_default_str();
   app.add_option("--community", options.server.community, "Read-only community (v1 and v2c)")
       ->capture_default_str();
+  app.add_option("--community-source", options.server.communitySources,
+                 "Answer the communities only from this address or network, e.g. 10.1.0.0/16 (repeatable; "
+                 "default: any)");
   app.add_option("--write-community", options.server.writeCommunity,
                  "A community whose Sets reach the agent (which refuses them); none by default");
+  app.add_flag("--no-v1", options.server.noV1, "Refuse SNMPv1");
+  app.add_flag("--no-v2c", options.server.noV2c, "Refuse SNMPv2c");
+  app.add_option("--state-dir", options.server.stateDir,
+                 "Folder for the SNMPv3 engine ID and boots counter; needed by SNMPv3 users");
+  app.add_option("--contact", options.server.sysContact, "sysContact");
+  app.add_option("--location", options.server.sysLocation, "sysLocation");
   auto* agentx = app.add_option("--agentx", options.server.agentxSocket,
                                 "Run as an AgentX subagent of the snmpd whose master socket this is, "
                                 "instead of listening");
@@ -31,7 +47,7 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
                  "Extension agent to load (default: libvelmon.so next to velmond)");
   app.add_option("--trap-sink", options.server.trapSinks,
                  "Send the agent's traps to this transport (repeatable), e.g. udp:127.0.0.1:1162");
-  app.add_option("--trap-version", trapVersion, "Traps as v1 traps (1) or v2c notifications (2c)")
+  app.add_option("--trap-version", options.trapVersion, "Traps as v1 traps (1) or v2c notifications (2c)")
       ->check(CLI::IsMember({"1", "2c"}))
       ->capture_default_str();
   app.get_option("--listen")->excludes(agentx);
@@ -41,7 +57,25 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
     exitCode = app.exit(e);
     return std::nullopt;
   }
-  options.server.trapVersion = trapVersion == "1" ? TrapVersion::V1 : TrapVersion::V2c;
+  exitCode = 1;
+  std::string error;
+  if (!options.configFile.empty()) {
+    Options merged;
+    if (!LoadConfigFile(options.configFile, merged, error)) {
+      std::cerr << "velmond: " << error << "\n";
+      return std::nullopt;
+    }
+    for (const ConfigKey& key : ConfigKeys()) {
+      if (app.count(std::string("--") + key.name) > 0) CopySetting(key, options, merged);
+    }
+    merged.configFile = options.configFile;
+    options = std::move(merged);
+  }
+  if (!CheckMergedOptions(options, error)) {
+    std::cerr << "velmond: " << error << "\n";
+    return std::nullopt;
+  }
+  options.server.trapVersion = options.trapVersion == "1" ? TrapVersion::V1 : TrapVersion::V2c;
   if (options.agentLibrary.empty()) options.agentLibrary = DefaultAgentLibrary();
   exitCode = 0;
   return options;

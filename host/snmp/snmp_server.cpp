@@ -14,7 +14,10 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "host/snmp/access_directives.h"
+#include "host/snmp/engine_state.h"
 #include "host/snmp/netsnmp_convert.h"
+#include "host/snmp/system_group.h"
 
 // Registers the community directives (rocommunity and friends); net-snmp's
 // agent library defines it without declaring it in an installed header.
@@ -100,6 +103,13 @@ bool SnmpServer::Start(const ServerConfig& config, const Oid& view, QueryFunctio
   netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_CONFIGURATION_DIR, privateDir_.c_str());
 
   bool subagent = !config.agentxSocket.empty();
+  // The boots are on disk before anything listens.
+  EngineState engine;
+  if (!subagent && !config.stateDir.empty()) {
+    if (!AdvanceEngineState(config.stateDir, engine, error)) return false;
+    engineBoots_ = engine.boots;
+    engineId_ = HexEngineId(engine.engineId);
+  }
   if (subagent) {
     netsnmp_ds_set_boolean(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_ROLE, 1);
     netsnmp_ds_set_string(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_X_SOCKET, config.agentxSocket.c_str());
@@ -116,13 +126,17 @@ bool SnmpServer::Start(const ServerConfig& config, const Oid& view, QueryFunctio
     // Reconnect within a second when the master goes away and comes back.
     netsnmp_ds_set_int(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_AGENTX_PING_INTERVAL, 1);
   } else {
+    StartSystemGroup(view);
     init_vacm_conf();
-    Remember("rocommunity " + config.community + " default");
-    Remember("rocommunity6 " + config.community + " default");
-    if (!config.writeCommunity.empty()) {
-      Remember("rwcommunity " + config.writeCommunity + " default");
-      Remember("rwcommunity6 " + config.writeCommunity + " default");
+    if (!engineId_.empty()) {
+      // net-snmp keeps the boots it is told (plus one) only for the same
+      // engine ID it ran as before.
+      Remember("exactEngineID " + engineId_);
+      Remember("oldEngineID " + engineId_);
+      Remember("engineBoots " + std::to_string(engineBoots_ - 1));
     }
+    for (const std::string& line : SystemDirectives(config)) Remember(line);
+    for (const std::string& line : AccessDirectives(config)) Remember(line);
   }
   for (const std::string& sink : config.trapSinks) {
     Remember(std::string(config.trapVersion == TrapVersion::V1 ? "trapsink " : "trap2sink ") + sink + " " +
