@@ -11,6 +11,8 @@ $SUDO apt-get install -y --no-install-recommends \
   libsnmp-dev snmp snmpd snmptrapd smitools \
   libcli11-dev libtomlplusplus-dev \
   clang libclang-rt-14-dev
+# A second SNMP implementation for velmond's tests, run with /usr/bin/python3.
+$SUDO apt-get install -y --no-install-recommends python3-pysnmp4
 # The Windows build: mingw-w64 cross compilers, resource and import-library
 # tools, Wine to run its tests, wixl to build the installer package and
 # msitools (msiinfo) to check it.

@@ -1,8 +1,8 @@
 // Who may read what, as lines of net-snmp's own access configuration
 // (com2sec, group, access, view, createUser, rouser): the read community
 // for v1 and/or v2c from the allowed sources, the write community likewise,
-// and each SNMPv3 user read-only at its security level, all over the whole
-// tree velmond serves. net-snmp then does the checking, the counting of
+// and each SNMPv3 user read-only at its security level, over the whole tree
+// velmond serves (communities without the SNMPv3 engine's snmpModules). net-snmp then does the checking, the counting of
 // failures (snmpInBadCommunityNames, usmStats*) and the RFCs' answers.
 //
 // The lines carry pass phrases: they go to net-snmp in memory and nowhere

@@ -19,10 +19,6 @@
 #include "host/snmp/netsnmp_convert.h"
 #include "host/snmp/system_group.h"
 
-// Registers the community directives (rocommunity and friends); net-snmp's
-// agent library defines it without declaring it in an installed header.
-extern "C" void init_vacm_conf(void);
-
 namespace velmond {
 namespace {
 
@@ -126,8 +122,9 @@ bool SnmpServer::Start(const ServerConfig& config, const Oid& view, QueryFunctio
     // Reconnect within a second when the master goes away and comes back.
     netsnmp_ds_set_int(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_AGENTX_PING_INTERVAL, 1);
   } else {
+    // init_agent has registered the access directives (com2sec, group, ...);
+    // registering them again would count each bad community twice.
     StartSystemGroup(view);
-    init_vacm_conf();
     if (!engineId_.empty()) {
       // net-snmp keeps the boots it is told (plus one) only for the same
       // engine ID it ran as before.

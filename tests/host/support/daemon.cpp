@@ -61,6 +61,11 @@ int Daemon::Stop() {
   return code;
 }
 
+void Daemon::Kill() {
+  if (child_) child_->Kill();
+  child_.reset();
+}
+
 bool HasSanitizerReport(const std::string& log) {
   return log.find("Sanitizer") != std::string::npos || log.find("runtime error:") != std::string::npos;
 }

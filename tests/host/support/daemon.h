@@ -48,6 +48,8 @@ class Daemon {
 
   // SIGTERM; the exit code (-1 when it had to be killed).
   int Stop();
+  // SIGKILL.
+  void Kill();
 
  private:
   const TempDir& dir_;

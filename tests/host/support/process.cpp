@@ -109,6 +109,13 @@ int Child::Terminate(std::chrono::milliseconds patience) {
   return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
 }
 
+void Child::Kill() {
+  if (pid_ <= 0 || reaped_) return;
+  kill(pid_, SIGKILL);
+  waitpid(pid_, &status_, 0);
+  reaped_ = true;
+}
+
 ToolResult RunTool(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
                    std::chrono::milliseconds limit) {
   ToolResult result;

@@ -44,6 +44,8 @@ class Child {
   // SIGTERM, then waits; the exit code, or -1 when it had to be killed or
   // died of a signal.
   int Terminate(std::chrono::milliseconds patience = std::chrono::seconds(10));
+  // SIGKILL, then waits: a crash that leaves no chance to clean up.
+  void Kill();
 
  private:
   int pid_ = -1;

@@ -1,0 +1,100 @@
+// The configuration file: every shared setting reaches its option, relative
+// paths are taken from the file's folder, users are checked where they are
+// written, and pass phrases stay out of every message.
+#include <gtest/gtest.h>
+
+#include "host/config/config_file.h"
+#include "host/config/config_keys.h"
+
+namespace velmond {
+namespace {
+
+bool Load(const std::string& text, Options& options, std::string& error) {
+  return LoadConfigText(text, "v.toml", "/etc/velmond", options, error);
+}
+
+TEST(ConfigFile, EverySettingReachesItsOptionAndRelativePathsFollowTheFile) {
+  Options options;
+  std::string error;
+  ASSERT_TRUE(Load("world = \"worlds/rac.toml\"\nagent-library = \"/opt/libvelmon.so\"\nlisten = \"udp:127.0.0.1:1\"\n"
+                   "community = \"c1\"\ncommunity-source = [\"10.0.0.0/8\", \"::1\"]\nwrite-community = \"w\"\n"
+                   "no-v1 = true\nno-v2c = false\nagentx = \"/run/ax\"\nstate-dir = \"state\"\ncontact = \"me\"\n"
+                   "location = \"here\"\ntrap-sink = [\"udp:127.0.0.1:2\"]\ntrap-version = \"1\"\n",
+                   options, error))
+      << error;
+  EXPECT_EQ(options.worldFile, "/etc/velmond/worlds/rac.toml");
+  EXPECT_EQ(options.agentLibrary, "/opt/libvelmon.so");
+  EXPECT_EQ(options.server.stateDir, "/etc/velmond/state");
+  EXPECT_EQ(options.server.listen, "udp:127.0.0.1:1");
+  EXPECT_EQ(options.server.communitySources, (std::vector<std::string>{"10.0.0.0/8", "::1"}));
+  EXPECT_EQ(options.server.writeCommunity, "w");
+  EXPECT_TRUE(options.server.noV1);
+  EXPECT_FALSE(options.server.noV2c);
+  EXPECT_EQ(options.server.agentxSocket, "/run/ax");
+  EXPECT_EQ(options.server.sysContact, "me");
+  EXPECT_EQ(options.server.sysLocation, "here");
+  EXPECT_EQ(options.server.trapSinks, (std::vector<std::string>{"udp:127.0.0.1:2"}));
+  EXPECT_EQ(options.trapVersion, "1");
+  // Every key the table knows is one the file accepted above.
+  EXPECT_EQ(ConfigKeys().size(), 14u);
+}
+
+TEST(ConfigFile, UsersCarryTheirLevelProtocolsAndOrigin) {
+  Options options;
+  std::string error;
+  ASSERT_TRUE(Load("state-dir = \"/s\"\n[[user]]\nname = \"a\"\nauth = \"SHA-384\"\nauth-password = \"aaaaaaaa\"\n"
+                   "priv = \"DES\"\npriv-password = \"bbbbbbbb\"\n[[user]]\nname = \"b\"\nlevel = \"noAuthNoPriv\"\n",
+                   options, error))
+      << error;
+  ASSERT_EQ(options.server.users.size(), 2u);
+  const UsmUser& a = options.server.users[0];
+  EXPECT_EQ(a.level, SecurityLevel::AuthPriv);
+  EXPECT_EQ(a.authProtocol, "SHA-384");
+  EXPECT_EQ(a.privProtocol, "DES");
+  EXPECT_EQ(a.privPassword, "bbbbbbbb");
+  EXPECT_EQ(a.origin, "v.toml:2");
+  EXPECT_EQ(options.server.users[1].level, SecurityLevel::NoAuthNoPriv);
+  EXPECT_TRUE(CheckMergedOptions(options, error)) << error;
+}
+
+TEST(ConfigFile, ErrorsNameTheLineAndTheReasonButNeverThePassPhrase) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"listen = 5\n", "v.toml:1: \"listen\" must be a string"},
+      {"\n\ntrap-sink = \"x\"\n", "v.toml:3: \"trap-sink\" must be an array of strings"},
+      {"[[user]]\nname = \"a\"\nauth = \"SHA\"\nauth-password = \"secret7\"\n", "v.toml:4: auth-password is shorter"},
+      {"[[user]]\nname = \"a\"\nauth = \"SHA\"\nauth-password = \"secret78\"\n",
+       "v.toml:1: user \"a\": level authPriv needs priv"},
+      {"[[user]]\nname = \"a\"\nlevel = \"authNoPriv\"\nauth = \"SHA\"\nauth-password = \"secret78\"\npriv = \"AES\"\n",
+       "v.toml:1: user \"a\": level authNoPriv takes no priv settings"},
+      {"[[user]]\nname = \"a\"\nlevel = \"noAuthNoPriv\"\n[[user]]\nname = \"a\"\nlevel = \"noAuthNoPriv\"\n",
+       "v.toml:4: user \"a\" is defined twice"},
+      {"[[user]]\nname = \"a\"\npassword = \"secret78\"\n", "v.toml:3: unknown key \"password\" in [[user]]"},
+      {"user = \"a\"\n", "v.toml:1: users are written as [[user]] tables"},
+      {"[[user]]\nlevel = \"noAuthNoPriv\"\n", "v.toml:1: a user needs a name"},
+      {"[[user]]\nname = \"a\"\nauth-password-file = \"missing\"\n", "v.toml:3: auth-password-file: /etc/velmond/missing"},
+  };
+  for (const auto& [text, message] : cases) {
+    Options options;
+    std::string error;
+    EXPECT_FALSE(Load(text, options, error)) << text;
+    EXPECT_EQ(error.rfind(message, 0), 0u) << error;
+    EXPECT_EQ(error.find("secret7"), std::string::npos) << error;
+  }
+}
+
+TEST(ConfigFile, MergedOptionsNeedAStateFolderForUsersAndSomeWayIn) {
+  Options options;
+  std::string error;
+  ASSERT_TRUE(Load("[[user]]\nname = \"a\"\nlevel = \"noAuthNoPriv\"\n", options, error));
+  EXPECT_FALSE(CheckMergedOptions(options, error));
+  EXPECT_EQ(error.rfind("v.toml:1: SNMPv3 user \"a\" needs a state folder", 0), 0u) << error;
+  options.server.stateDir = "/s";
+  options.server.noV1 = options.server.noV2c = true;
+  EXPECT_TRUE(CheckMergedOptions(options, error)) << error;
+  options.server.users.clear();
+  EXPECT_FALSE(CheckMergedOptions(options, error));
+  EXPECT_NE(error.find("nobody could query"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace velmond

@@ -1,0 +1,75 @@
+// The SNMPv3 engine state: one engine ID for the life of the folder, one
+// more boot per start, a damaged file refused rather than replaced.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "host/snmp/engine_state.h"
+
+namespace velmond {
+namespace {
+
+class EngineStateFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = (std::filesystem::temp_directory_path() / ("velmond-engine-" + std::to_string(getpid()))).string();
+    std::filesystem::remove_all(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void Write(const std::string& text) { std::ofstream(EngineStateFile(dir_)) << text; }
+  std::string dir_;
+};
+
+TEST_F(EngineStateFolder, EachStartKeepsTheIdAndAddsOneBoot) {
+  EngineState first, second;
+  std::string error;
+  ASSERT_TRUE(AdvanceEngineState(dir_ + "/nested", first, error)) << error;
+  ASSERT_TRUE(AdvanceEngineState(dir_ + "/nested", second, error)) << error;
+  EXPECT_EQ(first.boots, 1u);
+  EXPECT_EQ(second.boots, 2u);
+  EXPECT_EQ(second.engineId, first.engineId);
+  // An RFC 3411 ID under the enterprise number, format 5.
+  ASSERT_EQ(first.engineId.size(), 13u);
+  EXPECT_EQ(HexEngineId(first.engineId).substr(0, 12), "0x80007ed905");
+  // Nothing half-written is left behind.
+  EXPECT_FALSE(std::filesystem::exists(EngineStateFile(dir_ + "/nested") + ".tmp"));
+  EngineState other;
+  ASSERT_TRUE(AdvanceEngineState(dir_ + "/other", other, error)) << error;
+  EXPECT_NE(other.engineId, first.engineId);
+}
+
+TEST_F(EngineStateFolder, BootsStopAtTheirMaximum) {
+  std::filesystem::create_directories(dir_);
+  Write("engine-id 0x80007ed90501\nboots 2147483647\n");
+  EngineState state;
+  std::string error;
+  ASSERT_TRUE(AdvanceEngineState(dir_, state, error)) << error;
+  EXPECT_EQ(state.boots, 2147483647u);
+  EXPECT_EQ(HexEngineId(state.engineId), "0x80007ed90501");
+}
+
+TEST_F(EngineStateFolder, DamagedStateIsRefusedWithItsLine) {
+  std::filesystem::create_directories(dir_);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"engine-id 0x80007ed90501\nboots many\n", "engine:2:"},
+      {"engine-id 0x8000\nboots 1\n", "engine:1:"},
+      {"engine-id 0x80007ed90501\n", "incomplete engine state"},
+      {"engine-id 0x80007ed9050g\nboots 1\n", "engine:1:"},
+  };
+  for (const auto& [text, message] : cases) {
+    Write(text);
+    EngineState state;
+    std::string error;
+    EXPECT_FALSE(AdvanceEngineState(dir_, state, error)) << text;
+    EXPECT_NE(error.find(message), std::string::npos) << error;
+    // The damaged file is left for the operator to look at.
+    std::ifstream in(EngineStateFile(dir_));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), text);
+  }
+}
+
+}  // namespace
+}  // namespace velmond
