@@ -43,14 +43,21 @@ std::vector<std::string> AccessDirectives(const ServerConfig& config) {
   // Communities see all but the SNMPv3 engine's own objects (snmpModules),
   // which mean nothing to v1 and v2c: so a community walk past the cluster
   // MIB still ends at the end of the MIB view, as before SNMPv3 came.
-  std::vector<std::string> lines = {"view velmondAll included .1", "view velmondCommunity included .1",
-                                    "view velmondCommunity excluded .1.3.6.1.6.3"};
+  // The write community's Sets reach the agent (which refuses them) but not
+  // the system and snmp groups or the engine's objects.
+  std::vector<std::string> lines = {"view velmondAll included .1",
+                                    "view velmondCommunity included .1",
+                                    "view velmondCommunity excluded .1.3.6.1.6.3",
+                                    "view velmondWritable included .1",
+                                    "view velmondWritable excluded .1.3.6.1.2.1.1",
+                                    "view velmondWritable excluded .1.3.6.1.2.1.11",
+                                    "view velmondWritable excluded .1.3.6.1.6.3"};
   if (!config.noV1 || !config.noV2c) {
     AddCommunity(config, config.community, "velmondRead", "velmondReaders", lines);
     lines.push_back("access velmondReaders \"\" any noauth exact velmondCommunity none none");
     if (!config.writeCommunity.empty()) {
       AddCommunity(config, config.writeCommunity, "velmondWrite", "velmondWriters", lines);
-      lines.push_back("access velmondWriters \"\" any noauth exact velmondCommunity velmondCommunity none");
+      lines.push_back("access velmondWriters \"\" any noauth exact velmondCommunity velmondWritable none");
     }
   }
   for (const UsmUser& user : config.users) {

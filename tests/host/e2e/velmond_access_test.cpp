@@ -45,7 +45,7 @@ class Access : public ::testing::Test {
 };
 
 TEST_F(Access, SystemGroupDescribesTheSimulatedHostAndListsTheClusterMib) {
-  Daemon daemon(dir_, {"--config", WriteConfig(), "--location", "Hall 2"});
+  Daemon daemon(dir_, {"--config", WriteConfig(), "--location", "Hall 2", "--write-community", "private"});
   ASSERT_TRUE(daemon.Started()) << daemon.Log();
   std::string walk = daemon.Snmp("snmpwalk", {"-v2c", "-c", "public", "-On"}, {".1.3.6.1.2.1.1"}).out;
   EXPECT_NE(walk.find(".1.3.6.1.2.1.1.1.0 = STRING: \"velmon cluster agent " + std::string(VELMON_VERSION) +
@@ -64,6 +64,11 @@ TEST_F(Access, SystemGroupDescribesTheSimulatedHostAndListsTheClusterMib) {
       << walk;
   EXPECT_NE(walk.find(".1.3.6.1.2.1.1.9.1.3." + row[1].str() + " = STRING: \"The cluster agent's objects"),
             std::string::npos);
+  // The group is read-only, also through the write community.
+  ToolResult set = daemon.Snmp("snmpset", {"-v2c", "-c", "private"}, {".1.3.6.1.2.1.1.4.0", "s", "intruder"});
+  EXPECT_NE(set.err.find("noAccess"), std::string::npos) << set.err;
+  EXPECT_EQ(daemon.Snmp("snmpget", {"-v2c", "-c", "public", "-Oqv"}, {".1.3.6.1.2.1.1.4.0"}).out,
+            "\"NOC <noc@example.org>\"\n");
   EXPECT_EQ(daemon.Stop(), 0);
   EXPECT_FALSE(HasSanitizerReport(daemon.Log())) << daemon.Log();
 }

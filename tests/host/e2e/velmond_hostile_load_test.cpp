@@ -134,7 +134,7 @@ TEST_F(Load, HugeBulkRequestsGetBoundedCorrectAnswersAndMemoryStaysPut) {
       {{view}, -2147483648ll, 2147483647},
       {{view, InView({1, 1, 1, 0}), InView({1, 2})}, 1, 65535},
       {fifty, 0, 2147483647},
-      {{{1, 3}}, 0, 2147483647},
+      {{{1, 3, 6, 1, 4, 1}}, 0, 2147483647},  // after the system group, before the view
       {{PastViewOid()}, 0, 2147483647},
   };
   long before = ResidentKiB(pid);

@@ -256,7 +256,7 @@ TEST_F(Hostile, SetsOfHostileValuesAreRefusedAndChangeNothing) {
   StartOn("no-cluster.toml", "no-cluster", {"--write-community", "private"});
   const Oid existing = InView({1, 2, 7, 0});
   const Oid missing = InView({1, 2, 20, 0});
-  const Oid outside{1, 3, 6, 1, 2, 1, 1, 5, 0};
+  const Oid outside{1, 3, 6, 1, 2, 1, 99, 5, 0};
   std::vector<std::pair<std::string, ber::Value>> values{
       {"largest INTEGER", ber::Integer(INT64_MAX)},
       {"smallest INTEGER", ber::Integer(INT64_MIN)},
@@ -278,7 +278,7 @@ TEST_F(Hostile, SetsOfHostileValuesAreRefusedAndChangeNothing) {
   };
   // The read-only community is refused before the agent is asked; through the
   // write community the agent refuses (v1 folds every refusal into
-  // noSuchName). Nothing is registered outside the view.
+  // noSuchName). Nothing is registered at `outside`.
   std::vector<Community> communities{
       {"public", 1, error::kNoAccess, error::kNoAccess, error::kNoAccess},
       {"public", 0, error::kNoSuchName, error::kNoSuchName, error::kNoSuchName},
@@ -370,7 +370,7 @@ TEST_F(Hostile, NamesOfTheLargestSizeAndArcsGetTheRightAnswers) {
       Padded(PastViewOid(), kMaxOidArcs, kMaxArc),
       Padded({1, 3, 6, 1, 4, 1, 32473, 2, 18, 22, 4, 0}, kMaxOidArcs, kMaxArc),
       Padded({2, kMaxArc - 80}, kMaxOidArcs, kMaxArc),
-      Padded({1, 3}, kMaxOidArcs, 0),
+      Padded({1, 3, 6, 1, 4}, kMaxOidArcs, 0),  // after the system group, before the view
   };
   if (VELMOND_ORACLE_TESTS) {
     // The last sub-index of a node's address: its column ends there.

@@ -96,5 +96,14 @@ TEST(ConfigFile, MergedOptionsNeedAStateFolderForUsersAndSomeWayIn) {
   EXPECT_NE(error.find("nobody could query"), std::string::npos);
 }
 
+TEST(ConfigFile, TheShippedExampleLoads) {
+  Options options;
+  std::string error;
+  ASSERT_TRUE(LoadConfigFile(VELMON_SOURCE_DIR "/examples/velmond.toml", options, error)) << error;
+  EXPECT_TRUE(CheckMergedOptions(options, error)) << error;
+  EXPECT_EQ(options.worldFile, VELMON_SOURCE_DIR "/examples/worlds/oracle-rac-2.toml");
+  EXPECT_EQ(options.server.users.size(), 2u);
+}
+
 }  // namespace
 }  // namespace velmond
