@@ -3,6 +3,8 @@
 
 #include <toml++/toml.h>
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -183,6 +185,22 @@ class Reader {
   std::string baseDir_;
 };
 
+// "10.1.0.0/16", "10.1.0.0/255.255.0.0", "::1", "fd00::/8" or "default";
+// no host names, which would need a name service at start-up.
+bool IsSource(const std::string& source) {
+  if (source == "default") return true;
+  auto slash = source.find('/');
+  std::string address = source.substr(0, slash);
+  unsigned char buffer[16];
+  bool v6 = address.find(':') != std::string::npos;
+  if (inet_pton(v6 ? AF_INET6 : AF_INET, address.c_str(), buffer) != 1) return false;
+  if (slash == std::string::npos) return true;
+  std::string mask = source.substr(slash + 1);
+  if (!v6 && inet_pton(AF_INET, mask.c_str(), buffer) == 1) return true;
+  if (mask.empty() || mask.size() > 3 || mask.find_first_not_of("0123456789") != std::string::npos) return false;
+  return std::stoi(mask) <= (v6 ? 128 : 32);
+}
+
 }  // namespace
 
 bool LoadConfigText(const std::string& text, const std::string& name, const std::string& baseDir,
@@ -218,6 +236,12 @@ bool CheckMergedOptions(const Options& options, std::string& error) {
             "\" needs a state folder for the engine ID and boots counter: give --state-dir DIR (or state-dir "
             "in the configuration file)";
     return false;
+  }
+  for (const std::string& source : server.communitySources) {
+    if (!IsSource(source)) {
+      error = "community-source \"" + source + "\" is not an address or network (such as 10.1.0.0/16 or ::1)";
+      return false;
+    }
   }
   if (options.trapVersion != "1" && options.trapVersion != "2c") {
     error = "trap-version must be \"1\" or \"2c\", not \"" + options.trapVersion + "\"";

@@ -39,22 +39,16 @@ TEST(ConfigFile, EverySettingReachesItsOptionAndRelativePathsFollowTheFile) {
   EXPECT_EQ(ConfigKeys().size(), 14u);
 }
 
-TEST(ConfigFile, UsersCarryTheirLevelProtocolsAndOrigin) {
+TEST(ConfigFile, CommunitySourcesAreAddressesOrNetworksOnly) {
   Options options;
   std::string error;
-  ASSERT_TRUE(Load("state-dir = \"/s\"\n[[user]]\nname = \"a\"\nauth = \"SHA-384\"\nauth-password = \"aaaaaaaa\"\n"
-                   "priv = \"DES\"\npriv-password = \"bbbbbbbb\"\n[[user]]\nname = \"b\"\nlevel = \"noAuthNoPriv\"\n",
-                   options, error))
-      << error;
-  ASSERT_EQ(options.server.users.size(), 2u);
-  const UsmUser& a = options.server.users[0];
-  EXPECT_EQ(a.level, SecurityLevel::AuthPriv);
-  EXPECT_EQ(a.authProtocol, "SHA-384");
-  EXPECT_EQ(a.privProtocol, "DES");
-  EXPECT_EQ(a.privPassword, "bbbbbbbb");
-  EXPECT_EQ(a.origin, "v.toml:2");
-  EXPECT_EQ(options.server.users[1].level, SecurityLevel::NoAuthNoPriv);
+  options.server.communitySources = {"default", "10.1.0.0/16", "10.1.0.0/255.255.0.0", "::1", "fd00::/8"};
   EXPECT_TRUE(CheckMergedOptions(options, error)) << error;
+  for (const char* bad : {"racnode1", "10.1.0.0/33", "::1/129", "10.1.0.0/", "10.1.0/8", "10.0.0.0/-1"}) {
+    options.server.communitySources = {bad};
+    EXPECT_FALSE(CheckMergedOptions(options, error)) << bad;
+    EXPECT_NE(error.find(std::string("\"") + bad + "\" is not an address or network"), std::string::npos) << error;
+  }
 }
 
 TEST(ConfigFile, ErrorsNameTheLineAndTheReasonButNeverThePassPhrase) {
