@@ -66,7 +66,8 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
       return std::nullopt;
     }
     for (const ConfigKey& key : ConfigKeys()) {
-      if (app.count(std::string("--") + key.name) > 0) CopySetting(key, options, merged);
+      const CLI::Option* given = app.get_option_no_throw(std::string("--") + key.name);
+      if (given && given->count() > 0) CopySetting(key, options, merged);
     }
     merged.configFile = options.configFile;
     options = std::move(merged);

@@ -4,14 +4,17 @@
 #include <toml++/toml.h>
 
 #include <arpa/inet.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <set>
 #include <sstream>
 
 #include "host/config/config_keys.h"
+#include "host/log.h"
 
 namespace velmond {
 namespace {
@@ -226,7 +229,15 @@ bool LoadConfigFile(const std::string& path, Options& options, std::string& erro
   std::ostringstream text;
   text << in.rdbuf();
   std::string baseDir = std::filesystem::absolute(path).parent_path().string();
-  return LoadConfigText(text.str(), path, baseDir, options, error);
+  std::size_t usersBefore = options.server.users.size();
+  if (!LoadConfigText(text.str(), path, baseDir, options, error)) return false;
+  struct stat info {};
+  static const std::regex inlinePassword(R"(^\s*(auth|priv)-password\s*=)", std::regex::multiline);
+  bool holdsSecrets = options.server.users.size() > usersBefore && std::regex_search(text.str(), inlinePassword);
+  if (holdsSecrets && stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+    Log("warning: " + path + " holds SNMPv3 pass phrases and others may read it: chmod 600 " + path);
+  }
+  return true;
 }
 
 bool CheckMergedOptions(const Options& options, std::string& error) {

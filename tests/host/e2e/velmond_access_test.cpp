@@ -47,6 +47,8 @@ class Access : public ::testing::Test {
 TEST_F(Access, SystemGroupDescribesTheSimulatedHostAndListsTheClusterMib) {
   Daemon daemon(dir_, {"--config", WriteConfig(), "--location", "Hall 2", "--write-community", "private"});
   ASSERT_TRUE(daemon.Started()) << daemon.Log();
+  // The test's files are readable by all: a warning, no refusal.
+  EXPECT_NE(daemon.Log().find("holds SNMPv3 pass phrases and others may read it"), std::string::npos);
   std::string walk = daemon.Snmp("snmpwalk", {"-v2c", "-c", "public", "-On"}, {".1.3.6.1.2.1.1"}).out;
   EXPECT_NE(walk.find(".1.3.6.1.2.1.1.1.0 = STRING: \"velmon cluster agent " + std::string(VELMON_VERSION) +
                       " on racnode1 (simulated Windows NT host)\""),
