@@ -53,6 +53,10 @@ TEST(OtherDaemons, ServesItsViewThroughAPrivateSnmpdOverAgentX) {
   EXPECT_EQ(Lines(RunTool({"snmpbulkwalk", "-v2c", "-c", "public", "-On", "-Cr7", target, kView}, ToolEnvironment(dir)).out,
                   false),
             expected);
+  // The system group stays the master's: velmond registers nothing beside its view.
+  std::string descr = RunTool({"snmpget", "-v2c", "-c", "public", "-Oqv", target, ".1.3.6.1.2.1.1.1.0"}, ToolEnvironment(dir)).out;
+  EXPECT_FALSE(descr.empty());
+  EXPECT_EQ(descr.find("velmon cluster agent"), std::string::npos) << descr;
   EXPECT_EQ(daemon.Stop(), 0);
   EXPECT_FALSE(HasSanitizerReport(daemon.Log())) << daemon.Log();
   EXPECT_EQ(snmpd.Terminate(), 0);
