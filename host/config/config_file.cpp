@@ -254,6 +254,13 @@ bool CheckMergedOptions(const Options& options, std::string& error) {
       return false;
     }
   }
+  // DisplayString, one line of net-snmp's configuration each.
+  for (const auto& [name, value] : {std::pair{"contact", &server.sysContact}, {"location", &server.sysLocation}}) {
+    if (value->size() > 255 || value->find_first_of("\r\n") != std::string::npos) {
+      error = std::string(name) + " must be one line of at most 255 characters";
+      return false;
+    }
+  }
   if (options.trapVersion != "1" && options.trapVersion != "2c") {
     error = "trap-version must be \"1\" or \"2c\", not \"" + options.trapVersion + "\"";
     return false;

@@ -85,6 +85,12 @@ TEST(ConfigFile, MergedOptionsNeedAStateFolderForUsersAndSomeWayIn) {
   options.server.stateDir = "/s";
   options.server.noV1 = options.server.noV2c = true;
   EXPECT_TRUE(CheckMergedOptions(options, error)) << error;
+  options.server.sysLocation = "row 4\nrack 2";
+  EXPECT_FALSE(CheckMergedOptions(options, error));
+  EXPECT_EQ(error, "location must be one line of at most 255 characters");
+  options.server.sysLocation = std::string(256, 'x');
+  EXPECT_FALSE(CheckMergedOptions(options, error));
+  options.server.sysLocation.clear();
   options.server.users.clear();
   EXPECT_FALSE(CheckMergedOptions(options, error));
   EXPECT_NE(error.find("nobody could query"), std::string::npos);
