@@ -54,5 +54,14 @@ TEST_F(EngineStateFolder, DamagedStateIsRefusedWithItsLine) {
   }
 }
 
+TEST_F(EngineStateFolder, AStateFolderThatIsAFileIsRefused) {
+  std::ofstream(dir_) << "not a folder";
+  EngineState state;
+  std::string error;
+  EXPECT_FALSE(AdvanceEngineState(dir_, state, error));
+  EXPECT_EQ(error.rfind(dir_ + ": cannot make the state folder", 0), 0u) << error;
+  std::filesystem::remove(dir_);
+}
+
 }  // namespace
 }  // namespace velmond
