@@ -1,28 +1,23 @@
 #!/usr/bin/env bash
 # Builds the fuzz preset (clang, libFuzzer, ASan+UBSan) and runs every fuzz
 # target for the given number of seconds (default 60), one after another, on a
-# scratch copy of its seed corpus in fuzz/corpus/<name>/ (the repository's
-# corpus never grows here). Any crash, leak, timeout or broken invariant makes
-# the script fail; the inputs that caused them are left in the work directory
-# it names. Prints the executions per target at the end.
+# scratch copy of its corpus in fuzz/corpus/<name>/ with its dictionary (the
+# repository's corpus never grows here: scripts/fuzz-campaign.sh grows it).
+# Any crash, leak, timeout or broken invariant makes the script fail; the
+# inputs that caused them are left in the work directory it names. Prints the
+# executions per target at the end.
 #
 #   scripts/fuzz.sh [seconds-per-target]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/fuzz-common.sh
 seconds=${1:-60}
 if ! [[ $seconds =~ ^[0-9]+$ ]] || [ "$seconds" -lt 1 ]; then
   echo "usage: $0 [seconds-per-target]" >&2
   exit 2
 fi
-if ! command -v clang++ >/dev/null; then
-  echo "$0: clang++ is missing (Debian: apt-get install clang libclang-rt-14-dev)" >&2
-  exit 2
-fi
-targets=(snmp_query reg_import world_file hosts_file node_lists str_to_oid)
-jobs=${FUZZ_BUILD_JOBS:-$(nproc)}
-
-cmake --preset fuzz
-cmake --build --preset fuzz -j "$jobs"
+mapfile -t targets < <(fuzz_targets)
+fuzz_build
 
 work=$(mktemp -d /tmp/velmon-fuzz.XXXXXX)
 echo "=== fuzz work directory: $work"
@@ -36,8 +31,8 @@ for target in "${targets[@]}"; do
   log="$work/$target/log"
   echo "=== $target: ${seconds}s"
   status=0
-  "build/fuzz/fuzz/${target}_fuzzer" "$corpus" \
-    -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+  # shellcheck disable=SC2046
+  "$(fuzz_binary "$target")" "$corpus" -max_total_time="$seconds" $(fuzz_options "$target") \
     -print_final_stats=1 -artifact_prefix="$artifacts/" >"$log" 2>&1 || status=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   executions[$target]=${runs:-?}
