@@ -3,10 +3,11 @@
 # ones named) for the given minutes (default 10) in libFuzzer's fork mode with
 # JOBS parallel jobs (default: every core), starting from fuzz/corpus/<name>/
 # and the target's dictionary, then merges the new inputs into that corpus
-# minimized (-merge=1: only inputs that add coverage, named by content, so no
-# duplicates). Writes a row per target (executions, edges covered by the
-# corpus before and after, corpus files, findings) into the campaign table of
-# docs/RELIABILITY.md; rows of targets not run stay as they were.
+# minimized (-merge=1 -use_counters=0: only inputs that reach an edge the
+# corpus does not, named by content, so no duplicates). Writes a row per
+# target (executions, edges covered by the corpus before and after, corpus
+# files, findings) into the campaign table of docs/RELIABILITY.md; rows of
+# targets not run stay as they were.
 #
 # A finding (crash, leak, timeout, out-of-memory) is kept twice: in the work
 # directory the script names, and in the target's corpus so that
@@ -69,9 +70,11 @@ for target in "${targets[@]}"; do
     "$new" "$corpus" >"$log" 2>&1 || echo "--- $target: the fuzzer exited with $? (see $log)"
   executions=$(sed -n 's/^#\([0-9]*\): cov:.*/\1/p' "$log" | tail -1)
 
-  # Keep the new inputs that add coverage to what the corpus already has.
+  # Keep the new inputs that reach edges the corpus does not. Without hit
+  # counts the merge keeps several times fewer files for the same edges.
   merge_log="$work/$target/merge.log"
-  if ! "$(fuzz_binary "$target")" -merge=1 -rss_limit_mb=2048 -timeout=10 "$corpus" "$new" >"$merge_log" 2>&1; then
+  if ! "$(fuzz_binary "$target")" -merge=1 -use_counters=0 -rss_limit_mb=2048 -timeout=10 "$corpus" "$new" \
+    >"$merge_log" 2>&1; then
     echo "--- $target: merging failed; last lines of $merge_log:"
     tail -n 20 "$merge_log"
     failed=1

@@ -5,7 +5,10 @@
 # random seed, and prints the edges each run's corpus covers. Running the two
 # side by side gives both the same share of a busy machine.
 #
-#   [FUZZ_BUILD=0] scripts/fuzz-dict-gain.sh [minutes] [target...]
+#   [SEED=n] [FUZZ_BUILD=0] scripts/fuzz-dict-gain.sh [minutes] [target...]
+#
+# SEED (default 1) is the random seed of both runs: repeat with others to see
+# how much of a difference is chance.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/fuzz-common.sh
@@ -40,7 +43,7 @@ for target in "${targets[@]}"; do
     cp -R "$seed/." "$dir/corpus/"
     extra=()
     [ "$variant" = with ] && extra=(-dict="$dict")
-    "$(fuzz_binary "$target")" "$dir/corpus" -seed=1 -max_total_time=$((minutes * 60)) -rss_limit_mb=2048 \
+    "$(fuzz_binary "$target")" "$dir/corpus" -seed="${SEED:-1}" -max_total_time=$((minutes * 60)) -rss_limit_mb=2048 \
       -timeout=10 -print_final_stats=1 -artifact_prefix="$dir/artifacts/" "${extra[@]}" >"$dir/log" 2>&1 &
     pids+=($!)
   done
