@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Measures what each fuzz dictionary (fuzz/<name>_fuzzer.dict) is worth: runs
 # the target twice at the same time, with and without its dictionary, for the
-# given minutes (default 3), both from the committed seed corpus with the same
+# given minutes (default 3), both from the committed corpus with the same
 # random seed, and prints the edges each run's corpus covers. Running the two
 # side by side gives both the same share of a busy machine.
 #
-#   [SEED=n] [FUZZ_BUILD=0] scripts/fuzz-dict-gain.sh [minutes] [target...]
+#   [SEED=n] [REV=commit] [NO_CORPUS=1] [FUZZ_BUILD=0] scripts/fuzz-dict-gain.sh [minutes] [target...]
 #
 # SEED (default 1) is the random seed of both runs: repeat with others to see
-# how much of a difference is chance.
+# how much of a difference is chance. REV (default HEAD) is the commit whose
+# corpus both runs start from; NO_CORPUS=1 starts them from nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/fuzz-common.sh
@@ -35,7 +36,7 @@ for target in "${targets[@]}"; do
   [ -f "$dict" ] || { echo "$0: $target has no dictionary" >&2; exit 2; }
   seed="$work/$target/seed"
   mkdir -p "$seed"
-  git archive HEAD "fuzz/corpus/$target" | tar -x -C "$seed" --strip-components=3
+  [ "${NO_CORPUS:-0}" = 1 ] || git archive "${REV:-HEAD}" "fuzz/corpus/$target" | tar -x -C "$seed" --strip-components=3
   pids=()
   for variant in without with; do
     dir="$work/$target/$variant"
