@@ -52,7 +52,7 @@ struct Settings {
 
 // Memory each watch entry may add: its thread's stack pages, and under the
 // address sanitizer its per-thread allocator caches (measured: about 25 KiB
-// an entry in a plain build, 560 KiB under ASan); and what the process may
+// an entry in a plain build, 560 to 680 KiB under ASan); and what the process may
 // grow by anyway.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr long kKiBPerEntry = 1024;
