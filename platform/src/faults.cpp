@@ -13,6 +13,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace velplat::faults {
 namespace {
@@ -72,16 +73,16 @@ bool NothingArmed(const Registry& r) { return r.live.load(std::memory_order_acqu
 
 }  // namespace
 
-void FailNext(Point point, unsigned count, unsigned skip) {
+void FailNext(Point point, unsigned count, unsigned skip, std::string_view threadName) {
   auto& r = Faults();
   std::lock_guard lock(r.mutex);
-  r.Set(r.points[static_cast<size_t>(point)], Arming{skip, count, 0, false, {}});
+  r.Set(r.points[static_cast<size_t>(point)], Arming{skip, count, 0, false, std::string(threadName)});
 }
 
-void FailCall(std::string_view function, DWORD error, unsigned count, unsigned skip) {
+void FailCall(std::string_view function, DWORD error, unsigned count, unsigned skip, std::string_view threadName) {
   auto& r = Faults();
   std::lock_guard lock(r.mutex);
-  r.Set(r.calls[std::string(function)], Arming{skip, count, error, false, {}});
+  r.Set(r.calls[std::string(function)], Arming{skip, count, error, false, std::string(threadName)});
 }
 
 void RaiseInCall(std::string_view function, DWORD code, unsigned count, unsigned skip, std::string_view threadName) {
@@ -102,7 +103,29 @@ bool Consume(Point point) {
   auto& r = Faults();
   if (NothingArmed(r)) return false;
   std::lock_guard lock(r.mutex);
-  return r.Take(r.points[static_cast<size_t>(point)]);
+  Arming& slot = r.points[static_cast<size_t>(point)];
+  return slot.Counts() && r.Take(slot);
+}
+
+std::vector<std::string> Armed() {
+  static const char* const kPointNames[] = {"SnmpAlloc", "HeapAlloc", "ThreadStart", "EventCreate", "MutexCreate"};
+  static_assert(std::size(kPointNames) == static_cast<size_t>(Point::kCount));
+  auto describe = [](const Arming& a) {
+    return std::to_string(a.count) + " call(s) after " + std::to_string(a.skip) + ", on " +
+           (a.thread.empty() ? std::string("any thread") : "threads named " + a.thread);
+  };
+  auto& r = Faults();
+  std::lock_guard lock(r.mutex);
+  std::vector<std::string> lines;
+  for (size_t i = 0; i < r.points.size(); ++i) {
+    if (r.points[i].Live()) lines.push_back(std::string("point ") + kPointNames[i] + " fails " + describe(r.points[i]));
+  }
+  for (const auto& [function, a] : r.calls) {
+    if (!a.Live()) continue;
+    lines.push_back("call " + function + (a.raises ? " raises " : " fails with ") + std::to_string(a.error) + ", " +
+                    describe(a));
+  }
+  return lines;
 }
 
 std::optional<DWORD> ConsumeCall(std::string_view function) {

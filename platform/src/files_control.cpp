@@ -23,6 +23,14 @@ DWORD RemoveFile(std::string_view path, Machine* machine) {
   return FileSystemOf(machine).Remove(parsed);
 }
 
+DWORD RemoveEmptyDirectory(std::string_view path, Machine* machine) {
+  WinPath parsed;
+  if (DWORD error = ParsePath(path, parsed)) return error;
+  return FileSystemOf(machine).RemoveEmptyDirectory(parsed);
+}
+
+std::vector<std::string> Listing(Machine* machine) { return FileSystemOf(machine).Listing(); }
+
 DWORD MakeDirectories(std::string_view path, Machine* machine) {
   WinPath parsed;
   if (DWORD error = ParsePath(path, parsed)) return error;

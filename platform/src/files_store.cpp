@@ -244,6 +244,30 @@ DWORD FileSystem::Remove(const WinPath& path) {
   return ERROR_SUCCESS;
 }
 
+DWORD FileSystem::RemoveEmptyDirectory(const WinPath& path) {
+  std::lock_guard lock(mutex_);
+  auto it = entries_.find(path.Text());
+  if (it == entries_.end()) return ERROR_FILE_NOT_FOUND;
+  if (it->second.file || path.names.empty()) return ERROR_ACCESS_DENIED;
+  std::string prefix = path.Text() + "\\";
+  auto next = entries_.lower_bound(prefix);
+  if (next != entries_.end() && next->first.size() > prefix.size() &&
+      EqualsNoCase(std::string_view(next->first).substr(0, prefix.size()), prefix)) {
+    return ERROR_DIR_NOT_EMPTY;
+  }
+  entries_.erase(it);
+  return ERROR_SUCCESS;
+}
+
+std::vector<std::string> FileSystem::Listing() {
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> names;
+  for (const auto& [name, entry] : entries_) {
+    names.push_back(entry.file || name.back() == '\\' ? name : name + "\\");
+  }
+  return names;
+}
+
 FileSystem& FileSystemOf(Machine* machine) {
   Machine& target = machine ? *machine : World::Get().Local();
   return target.State<FileSystem>();

@@ -100,6 +100,12 @@ class FileSystem {
   // Control: removes a file whatever its opens; ERROR_FILE_NOT_FOUND or
   // ERROR_ACCESS_DENIED (a directory) when it cannot.
   DWORD Remove(const WinPath& path);
+  // Control: removes an empty directory other than a drive root;
+  // ERROR_DIR_NOT_EMPTY, ERROR_ACCESS_DENIED (a file or a root) or
+  // ERROR_FILE_NOT_FOUND when it cannot.
+  DWORD RemoveEmptyDirectory(const WinPath& path);
+  // Control: every name, directories ending in '\\', in name order.
+  std::vector<std::string> Listing();
 
  private:
   struct Entry {

@@ -68,6 +68,11 @@ void Machine::UnsetEnv(std::string_view name) {
   if (it != env_.end()) env_.erase(it);
 }
 
+std::vector<std::pair<std::string, std::string>> Machine::Environment() const {
+  std::lock_guard lock(mutex_);
+  return {env_.begin(), env_.end()};
+}
+
 World& World::Get() {
   static World* world = new World();  // never destroyed: agent threads outlive main
   return *world;
@@ -125,9 +130,21 @@ std::vector<std::string> World::MachineNames() const {
   return names;
 }
 
+bool World::Remove(std::string_view name) {
+  name = StripUnc(name);
+  std::lock_guard lock(mutex_);
+  auto it = machines_.find(name);
+  if (it == machines_.end() || it->second.get() == local_.load(std::memory_order_relaxed)) return false;
+  byName_.erase(it->second->Name());
+  removed_.push_back(std::move(it->second));
+  machines_.erase(it);
+  return true;
+}
+
 void World::Reset() {
   std::lock_guard lock(mutex_);
   byName_.clear();
+  removed_.clear();
   machines_.clear();
   local_.store(nullptr, std::memory_order_relaxed);
   BuildDefaultLocked();

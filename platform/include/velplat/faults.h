@@ -13,7 +13,9 @@
 #include <windows.h>
 
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace velplat::faults {
 
@@ -27,14 +29,16 @@ enum class Point {
 };
 
 // The next `count` calls that reach `point`, after `skip` calls that succeed,
-// fail.
-void FailNext(Point point, unsigned count = 1, unsigned skip = 0);
+// fail. With `threadName`, only calls on threads of that name
+// (velplat/threads.h) count, for skip and count alike.
+void FailNext(Point point, unsigned count = 1, unsigned skip = 0, std::string_view threadName = {});
 
 // The next `count` calls of the Win32 function named `function` (for example
 // "RegSetValueExA"), after `skip` that succeed, fail with `error`: the
 // function returns it (registry style) or sets it as the last error and
-// returns its failure value.
-void FailCall(std::string_view function, DWORD error, unsigned count = 1, unsigned skip = 0);
+// returns its failure value. `threadName` limits it as for FailNext.
+void FailCall(std::string_view function, DWORD error, unsigned count = 1, unsigned skip = 0,
+              std::string_view threadName = {});
 
 // The next `count` calls of `function`, after `skip`, raise the structured
 // exception `code` (RaiseException, no parameters) on the calling thread,
@@ -48,6 +52,11 @@ void RaiseInCall(std::string_view function, DWORD code, unsigned count = 1, unsi
 
 // Disarms everything.
 void Clear();
+
+// The armings that can still fire, one line each in a fixed order, e.g.
+// "call RegOpenKeyExA fails with 5, 1 call(s) after 0, on any thread";
+// for dumps and logs.
+std::vector<std::string> Armed();
 
 // For platform code: true when this call at `point` is to fail.
 bool Consume(Point point);

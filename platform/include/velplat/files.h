@@ -40,6 +40,12 @@ std::optional<std::string> FileContents(std::string_view path, Machine* machine 
 DWORD RemoveFile(std::string_view path, Machine* machine = nullptr);
 // Creates the directory and every missing one above it.
 DWORD MakeDirectories(std::string_view path, Machine* machine = nullptr);
+// Removes an empty directory (never a drive root): ERROR_DIR_NOT_EMPTY,
+// ERROR_FILE_NOT_FOUND, or ERROR_ACCESS_DENIED for a file or a root.
+DWORD RemoveEmptyDirectory(std::string_view path, Machine* machine = nullptr);
+// Every file and directory of the machine, directories ending in '\\', in
+// name order (case-insensitive).
+std::vector<std::string> Listing(Machine* machine = nullptr);
 
 // A version resource: the fixed part (VS_FIXEDFILEINFO) and string tables.
 struct VersionStringTable {

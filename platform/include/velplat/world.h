@@ -4,7 +4,7 @@
 //
 // Thread-safety: every member may be called from any thread. Machines are never
 // destroyed while the process runs, except by World::Reset, which tests call
-// before any agent thread exists.
+// before any agent thread exists; a removed machine is only unlisted.
 #ifndef VELPLAT_WORLD_H
 #define VELPLAT_WORLD_H
 
@@ -52,6 +52,8 @@ class Machine {
   std::optional<std::string> GetEnv(std::string_view name) const;
   void SetEnv(std::string_view name, std::string value);
   void UnsetEnv(std::string_view name);
+  // Every variable, in name order.
+  std::vector<std::pair<std::string, std::string>> Environment() const;
 
   // The per-machine state of one platform module, created on first use.
   // T must be default-constructible; the reference stays valid for the
@@ -96,6 +98,10 @@ class World {
   // Makes an existing or new machine the local one.
   Machine& SetLocal(std::string_view name);
   std::vector<std::string> MachineNames() const;
+  // Takes the machine out of the world: Find and MachineNames no longer see
+  // it, and Add of its name builds a new one. References to it stay valid
+  // until Reset. False for the local machine or an unknown name.
+  bool Remove(std::string_view name);
 
   // Discards every machine and builds the default world again.
   void Reset();
@@ -111,6 +117,8 @@ class World {
   std::unordered_map<std::string_view, Machine*, NoCaseHash, NoCaseEqual> byName_;
   // Written under mutex_; read without it by Local().
   std::atomic<Machine*> local_{nullptr};
+  // Removed machines, kept for whoever still holds them.
+  std::vector<std::unique_ptr<Machine>> removed_;
 };
 
 namespace detail {

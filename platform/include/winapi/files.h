@@ -33,6 +33,9 @@
 #ifndef ERROR_DISK_FULL
 #define ERROR_DISK_FULL 112L
 #endif
+#ifndef ERROR_DIR_NOT_EMPTY
+#define ERROR_DIR_NOT_EMPTY 145L
+#endif
 #ifndef ERROR_NEGATIVE_SEEK
 #define ERROR_NEGATIVE_SEEK 131L
 #endif
