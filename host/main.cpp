@@ -19,6 +19,7 @@
 #include "host/options.h"
 #include "host/snmp/access_directives.h"
 #include "host/snmp/snmp_server.h"
+#include "host/thread_names.h"
 #include "host/trap_pump.h"
 #include "host/world/world_apply.h"
 #include "host/world/world_parse.h"
@@ -75,10 +76,17 @@ int Run(Options options) {
   // A dropped AgentX connection must not end the process.
   signal(SIGPIPE, SIG_IGN);
 
+  // Before the agent starts any: world faults may name its threads.
+  NameAgentThreads();
+  std::string error;
   ParsedWorld parsed = options.worldFile.empty() ? ParseWorldText(DefaultWorldText(), "<embedded default world>", ".")
                                                  : ParseWorldFile(options.worldFile);
   if (!parsed.world) {
     Log(parsed.error);
+    return 1;
+  }
+  if (!options.local.empty() && !ServeAsLocal(*parsed.world, options.local, error)) {
+    Log((options.worldFile.empty() ? std::string("<embedded default world>") : options.worldFile) + ": " + error);
     return 1;
   }
   PrepareLocalMachine(*parsed.world);
@@ -95,7 +103,6 @@ int Run(Options options) {
   EventLogMirror mirror;
   mirror.Start();
 
-  std::string error;
   auto agent = AgentLibrary::Load(options.agentLibrary, error);
   if (!agent) {
     Log(error);
@@ -148,7 +155,7 @@ int Run(Options options) {
   // process leaves.
   WorldWatcher* watcher = nullptr;
   if (!options.worldFile.empty()) {
-    watcher = new WorldWatcher(options.worldFile, std::move(*parsed.world), parsed.sources);
+    watcher = new WorldWatcher(options.worldFile, std::move(*parsed.world), parsed.sources, options.local);
     watcher->Start();
   }
 

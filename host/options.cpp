@@ -26,6 +26,8 @@ std::optional<Options> ParseOptions(int argc, char** argv, int& exitCode) {
                  "World file (TOML) to run in; watched for changes. Default: the embedded two-member "
                  "Oracle RAC world")
       ->check(CLI::ExistingFile);
+  app.add_option("--local", options.local,
+                 "Serve this machine of the world as the local one, whatever the world file marks local");
   app.add_option("--listen", options.server.listen, "net-snmp transport to serve on")->capture_default_str();
   app.add_option("--community", options.server.community, "Read-only community (v1 and v2c)")
       ->capture_default_str();

@@ -16,6 +16,7 @@ struct Options {
   std::string worldFile;     // empty: the embedded default world
   std::string agentLibrary;  // empty: libvelmon.so next to the daemon
   std::string trapVersion = "2c";  // "1" or "2c"; becomes server.trapVersion
+  std::string local;         // empty: the machine the world file marks local
   ServerConfig server;
 };
 

@@ -6,6 +6,7 @@ namespace velmond {
 const std::vector<ConfigKey>& ConfigKeys() {
   static const std::vector<ConfigKey> keys = {
       {"world", TextField{[](Options& o) -> std::string& { return o.worldFile; }}, true},
+      {"local", TextField{[](Options& o) -> std::string& { return o.local; }}},
       {"agent-library", TextField{[](Options& o) -> std::string& { return o.agentLibrary; }}, true},
       {"listen", TextField{[](Options& o) -> std::string& { return o.server.listen; }}},
       {"community", TextField{[](Options& o) -> std::string& { return o.server.community; }}},

@@ -7,8 +7,11 @@
 //
 // Resolver entries, files, accounts and services are applied before the
 // registry, so that an agent woken by a registry change finds the rest of the
-// new world in place. Keys and values the world no longer names are deleted;
-// machines it no longer names are emptied (the platform keeps machines).
+// new world in place; faults are armed last. After an edit the platform holds
+// what a fresh load of the edited world would build: what the world no longer
+// names goes (values back to their standard content, keys with the parents
+// only they implied, machines out of the world), and faults are armed again
+// only when they changed.
 //
 // Thread-safety: one applier at a time; the platform calls themselves may run
 // beside the agent's threads.

@@ -1,6 +1,6 @@
 // What a world file describes, as plain data: the machines (one of them
 // local) with their environment, registry, files, services, accounts and
-// network behaviour, and the resolver's extra host names. Loading fills it
+// network behaviour, the resolver's extra host names and the armed faults. Loading fills it
 // (host/world/world_parse.h); applying compares two of them and changes the
 // platform layer by the difference (host/world/world_apply.h).
 //
@@ -89,10 +89,23 @@ struct MachineSpec {
   bool operator==(const MachineSpec&) const = default;
 };
 
+// One armed failure: a Win32 call by name, or a failure point of the
+// platform (host/world/world_faults.h names them).
+struct FaultSpec {
+  std::string call;   // "RegNotifyChangeKeyValue", or empty for a point
+  std::string point;  // "allocation", ..., or empty for a call
+  std::uint32_t error = 0;  // what the call fails with
+  std::uint32_t count = 1;  // calls that fail
+  std::uint32_t skip = 0;   // calls let through first
+  std::string thread;       // only calls on threads of this name; empty: any
+  bool operator==(const FaultSpec&) const = default;
+};
+
 struct WorldModel {
   std::string local;  // name of the local machine
   NoCaseMap<MachineSpec> machines;
   NoCaseMap<std::vector<std::string>> hosts;  // resolver names -> addresses
+  std::vector<FaultSpec> faults;              // in the order written
   bool operator==(const WorldModel&) const = default;
 };
 

@@ -4,11 +4,13 @@
 #include <toml++/toml.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
 
+#include "host/world/world_faults.h"
 #include "host/world/world_registry.h"
 
 namespace velmond {
@@ -25,7 +27,7 @@ class Reader {
   WorldModel Read(const toml::table& root, std::vector<std::string>& sources) {
     sources_ = &sources;
     WorldModel world;
-    Only(root, {"local", "machine", "hosts"}, "the world");
+    Only(root, {"local", "machine", "hosts", "faults"}, "the world");
     const toml::table* machines = root["machine"].as_table();
     if (!machines || machines->empty()) Fail(root, "the world has no [machine.NAME] table");
     for (const auto& [key, node] : *machines) {
@@ -37,6 +39,7 @@ class Reader {
     }
     world.local = ChooseLocal(root, world);
     if (const toml::node* hosts = root.get("hosts")) world.hosts = ReadHosts(*hosts);
+    if (const toml::node* faults = root.get("faults")) world.faults = ReadFaults(*faults);
     return world;
   }
 
@@ -279,6 +282,61 @@ class Reader {
     return hosts;
   }
 
+  // [[faults]]: each a call or a point; one arming per call or point, as
+  // the platform keeps them.
+  std::vector<FaultSpec> ReadFaults(const toml::node& node) {
+    const toml::array* array = node.as_array();
+    if (!array || !array->is_array_of_tables()) Fail(node, "faults must be written as [[faults]] tables");
+    std::vector<FaultSpec> faults;
+    for (const toml::node& item : *array) {
+      const toml::table& table = *item.as_table();
+      std::string what = "fault";
+      Only(table, {"call", "point", "error", "count", "skip", "thread"}, what);
+      FaultSpec fault;
+      const toml::node* call = table.get("call");
+      const toml::node* point = table.get("point");
+      if (!call == !point) Fail(item, "a fault names either a call or a point");
+      if (call) {
+        fault.call = String(*call, "fault: call");
+        what = "fault of " + fault.call;
+        if (fault.call.empty() || !std::all_of(fault.call.begin(), fault.call.end(), [](char c) {
+              return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+            })) {
+          Fail(*call, "fault: \"" + fault.call + "\" is not a Win32 function name");
+        }
+        const toml::node* error = table.get("error");
+        if (!error) Fail(item, what + ": error is missing (a number or a name such as \"ERROR_ACCESS_DENIED\")");
+        if (auto name = error->value_exact<std::string>()) {
+          auto value = Win32ErrorByName(*name);
+          if (!value) Fail(*error, what + ": unknown error name \"" + *name + "\" (write its number instead)");
+          fault.error = *value;
+        } else {
+          auto number = error->value_exact<std::int64_t>();
+          if (!number || *number <= 0 || *number > 0xFFFFFFFFll) Fail(*error, what + ": error must be a name or a number from 1 to 4294967295");
+          fault.error = static_cast<std::uint32_t>(*number);
+        }
+      } else {
+        fault.point = String(*point, "fault: point");
+        what = "fault at " + fault.point;
+        if (!IsFaultPoint(fault.point)) Fail(*point, "fault: unknown point \"" + fault.point + "\" (" + FaultPointNames() + ")");
+        if (const toml::node* error = table.get("error")) Fail(*error, what + ": a point fails as the call it stands in does; error is for calls");
+      }
+      for (auto [key, field] : {std::pair{"count", &fault.count}, std::pair{"skip", &fault.skip}}) {
+        const toml::node* n = table.get(key);
+        if (!n) continue;
+        auto number = n->value_exact<std::int64_t>();
+        if (!number || *number < 0 || *number > 0xFFFFFFFFll) Fail(*n, what + ": " + key + " must be a whole number, 0 or more");
+        *field = static_cast<std::uint32_t>(*number);
+      }
+      if (const toml::node* n = table.get("thread")) fault.thread = String(*n, what + ": thread");
+      for (const FaultSpec& earlier : faults) {
+        if (earlier.call == fault.call && earlier.point == fault.point) Fail(item, what + " is armed twice");
+      }
+      faults.push_back(std::move(fault));
+    }
+    return faults;
+  }
+
   std::string ChooseLocal(const toml::table& root, const WorldModel& world) {
     std::vector<std::string> marked;
     for (const auto& [name, machine] : world.machines) {
@@ -337,6 +395,17 @@ ParsedWorld ParseWorldFile(const std::string& path) {
 
 ParsedWorld ParseWorldText(std::string_view text, const std::string& name, const std::string& baseDir) {
   return Parse(text, name, baseDir);
+}
+
+bool ServeAsLocal(WorldModel& world, const std::string& name, std::string& error) {
+  auto found = world.machines.find(name);
+  if (found == world.machines.end()) {
+    error = "--local names \"" + name + "\", which is no machine of the world";
+    return false;
+  }
+  world.local = found->first;
+  for (auto& [machineName, machine] : world.machines) machine.local = &machine == &found->second;
+  return true;
 }
 
 }  // namespace velmond

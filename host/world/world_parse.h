@@ -30,6 +30,11 @@ ParsedWorld ParseWorldFile(const std::string& path);
 // `baseDir`.
 ParsedWorld ParseWorldText(std::string_view text, const std::string& name, const std::string& baseDir);
 
+// Makes the machine `name` of `world` its local machine, whatever the file
+// marked (velmond --local). False with `error` set when the world has no
+// machine of that name.
+bool ServeAsLocal(WorldModel& world, const std::string& name, std::string& error);
+
 }  // namespace velmond
 
 #endif

@@ -1,17 +1,23 @@
 // Follows a world file (and the .reg files it names) while velmond runs.
-// When their contents change and then stay the same for one more look, the
-// file is loaded again: a world that loads is applied as a difference to the
-// one in force (host/world/world_apply.h); one that does not is reported on stderr
-// and ignored, and the last good world stays. Changes take effect within a
-// second. The local machine cannot change while velmond runs.
+// The watcher thread learns of changes from inotify on the directories that
+// hold the files, so a write in place, an editor's atomic replace (write a
+// temporary file, rename it over), a rename away and back, and a deletion
+// followed by re-creation are all seen within milliseconds; a look at the
+// files' metadata every second catches what notification cannot (a replaced
+// directory, a system without inotify). When the contents differ from the
+// world in force, the file is loaded again: a world that loads is applied as
+// a difference to the one in force (host/world/world_apply.h); one that does
+// not is reported once on stderr and ignored, and the last good world stays.
+// The local machine cannot change while velmond runs.
 //
 // Thread-safety: Start and Stop from one thread; the watcher runs on its own.
-// Poll may be called instead of Start, from one thread, to step it.
-// ReloadNow may be called from any thread at any time.
+// ReloadNow from any thread (it takes the watcher's lock); RequestReload from
+// anywhere, a signal handler included. Poll may be called instead of Start,
+// from one thread, to step it.
 #ifndef VELMOND_WORLD_WATCH_H
 #define VELMOND_WORLD_WATCH_H
 
-#include <condition_variable>
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -23,7 +29,9 @@ namespace velmond {
 
 class WorldWatcher {
  public:
-  WorldWatcher(std::string path, WorldModel current, std::vector<std::string> sources);
+  // `local`, when not empty, is the machine served as the local one
+  // (velmond --local) in every world loaded.
+  WorldWatcher(std::string path, WorldModel current, std::vector<std::string> sources, std::string local = {});
   WorldWatcher(const WorldWatcher&) = delete;
   WorldWatcher& operator=(const WorldWatcher&) = delete;
   ~WorldWatcher();
@@ -31,32 +39,37 @@ class WorldWatcher {
   void Start();
   void Stop();
 
-  // Asks the running watcher to load the files at its next look without
-  // waiting for them to settle (SIGHUP: whoever sends it vouches that the
-  // edit is complete). Unchanged files stay as they are.
-  void ReloadNow();
-
   enum class Step { Unchanged, Settling, Applied, Rejected };
-  // One look at the files.
+  // One look at the files: a change is loaded once it has been seen twice.
   Step Poll();
+  // Loads the files now if their contents differ from the world in force.
+  Step ReloadNow();
+  // Asks the watcher thread to ReloadNow; async-signal-safe.
+  void RequestReload();
+  // The world in force; only while nothing else changes it.
   const WorldModel& Current() const { return current_; }
 
  private:
+  void Run();
   std::string Snapshot() const;
   // Identity, size and times of the followed files; `recent` is set when one
   // of them changed within the last seconds.
   std::string StatSignature(bool* recent) const;
+  // Loads and applies the files whose contents are `now`. Requires state_.
+  Step LoadLocked(const std::string& now);
+  std::vector<std::string> Sources();
 
   std::string path_;
+  std::string local_;
+  std::mutex state_;      // guards what follows, up to the thread's own state
   WorldModel current_;
   std::vector<std::string> sources_;
   std::string seen_;      // contents of the world in force, or of the last rejected edit
   std::string settling_;  // contents seen once, waiting to be seen again
   std::string statSeen_;  // StatSignature at the last full look
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stop_ = false;
-  bool reload_ = false;  // guarded by mutex_
+  int wake_ = -1;         // eventfd: stop or reload requested
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> reload_{false};
   std::thread thread_;
 };
 

@@ -1,0 +1,141 @@
+// Failure points, Win32 error names and arming faults.
+#include "host/world/world_faults.h"
+
+#include <clusapi.h>
+#include <lmerr.h>
+#include <msiquery.h>
+#include <velplat/faults.h>
+#include <windows.h>
+#include <winver.h>
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+namespace velmond {
+namespace {
+
+using velplat::faults::Point;
+
+constexpr std::pair<std::string_view, Point> kPoints[] = {
+    {"allocation", Point::HeapAlloc},       {"snmp_allocation", Point::SnmpAlloc},
+    {"thread_start", Point::ThreadStart},   {"event_create", Point::EventCreate},
+    {"mutex_create", Point::MutexCreate},
+};
+
+#define VELMOND_ERROR(name) {#name, name},
+constexpr std::pair<std::string_view, std::uint32_t> kErrors[] = {
+    VELMOND_ERROR(ERROR_ACCESS_DENIED)
+    VELMOND_ERROR(ERROR_ACCOUNT_DISABLED)
+    VELMOND_ERROR(ERROR_ACCOUNT_LOCKED_OUT)
+    VELMOND_ERROR(ERROR_ALREADY_EXISTS)
+    VELMOND_ERROR(ERROR_BADKEY)
+    VELMOND_ERROR(ERROR_BAD_NETPATH)
+    VELMOND_ERROR(ERROR_BAD_PATHNAME)
+    VELMOND_ERROR(ERROR_CALL_NOT_IMPLEMENTED)
+    VELMOND_ERROR(ERROR_CANTOPEN)
+    VELMOND_ERROR(ERROR_CANTREAD)
+    VELMOND_ERROR(ERROR_CANTWRITE)
+    VELMOND_ERROR(ERROR_CIRCULAR_DEPENDENCY)
+    VELMOND_ERROR(ERROR_CLUSTER_NETWORK_NOT_FOUND)
+    VELMOND_ERROR(ERROR_CLUSTER_NODE_NOT_FOUND)
+    VELMOND_ERROR(ERROR_CLUSTER_NODE_NOT_MEMBER)
+    VELMOND_ERROR(ERROR_CONTROL_ID_NOT_FOUND)
+    VELMOND_ERROR(ERROR_DATABASE_DOES_NOT_EXIST)
+    VELMOND_ERROR(ERROR_DEPENDENT_SERVICES_RUNNING)
+    VELMOND_ERROR(ERROR_DISK_FULL)
+    VELMOND_ERROR(ERROR_ENVVAR_NOT_FOUND)
+    VELMOND_ERROR(ERROR_FILE_EXISTS)
+    VELMOND_ERROR(ERROR_FILE_NOT_FOUND)
+    VELMOND_ERROR(ERROR_GEN_FAILURE)
+    VELMOND_ERROR(ERROR_GROUP_NOT_FOUND)
+    VELMOND_ERROR(ERROR_INSTALL_FAILURE)
+    VELMOND_ERROR(ERROR_INSUFFICIENT_BUFFER)
+    VELMOND_ERROR(ERROR_INVALID_ACCESS)
+    VELMOND_ERROR(ERROR_INVALID_DATA)
+    VELMOND_ERROR(ERROR_INVALID_FUNCTION)
+    VELMOND_ERROR(ERROR_INVALID_HANDLE)
+    VELMOND_ERROR(ERROR_INVALID_LEVEL)
+    VELMOND_ERROR(ERROR_INVALID_MEMBER)
+    VELMOND_ERROR(ERROR_INVALID_NAME)
+    VELMOND_ERROR(ERROR_INVALID_PARAMETER)
+    VELMOND_ERROR(ERROR_INVALID_SERVICE_ACCOUNT)
+    VELMOND_ERROR(ERROR_INVALID_SERVICE_CONTROL)
+    VELMOND_ERROR(ERROR_INVALID_WINDOW_HANDLE)
+    VELMOND_ERROR(ERROR_KEY_DELETED)
+    VELMOND_ERROR(ERROR_LOGON_FAILURE)
+    VELMOND_ERROR(ERROR_MEMBER_IN_ALIAS)
+    VELMOND_ERROR(ERROR_MEMBER_NOT_IN_ALIAS)
+    VELMOND_ERROR(ERROR_MOD_NOT_FOUND)
+    VELMOND_ERROR(ERROR_MORE_DATA)
+    VELMOND_ERROR(ERROR_MR_MID_NOT_FOUND)
+    VELMOND_ERROR(ERROR_NEGATIVE_SEEK)
+    VELMOND_ERROR(ERROR_NOACCESS)
+    VELMOND_ERROR(ERROR_NONE_MAPPED)
+    VELMOND_ERROR(ERROR_NOTIFY_CLEANUP)
+    VELMOND_ERROR(ERROR_NOT_ENOUGH_MEMORY)
+    VELMOND_ERROR(ERROR_NOT_OWNER)
+    VELMOND_ERROR(ERROR_NOT_SUPPORTED)
+    VELMOND_ERROR(ERROR_NO_MORE_ITEMS)
+    VELMOND_ERROR(ERROR_NO_SUCH_MEMBER)
+    VELMOND_ERROR(ERROR_NO_WORK_DONE)
+    VELMOND_ERROR(ERROR_OPEN_FAILED)
+    VELMOND_ERROR(ERROR_OUTOFMEMORY)
+    VELMOND_ERROR(ERROR_PATH_NOT_FOUND)
+    VELMOND_ERROR(ERROR_PROC_NOT_FOUND)
+    VELMOND_ERROR(ERROR_RESOURCE_DATA_NOT_FOUND)
+    VELMOND_ERROR(ERROR_RESOURCE_LANG_NOT_FOUND)
+    VELMOND_ERROR(ERROR_RESOURCE_NAME_NOT_FOUND)
+    VELMOND_ERROR(ERROR_RESOURCE_NOT_FOUND)
+    VELMOND_ERROR(ERROR_RESOURCE_TYPE_NOT_FOUND)
+    VELMOND_ERROR(ERROR_SERVICE_ALREADY_RUNNING)
+    VELMOND_ERROR(ERROR_SERVICE_CANNOT_ACCEPT_CTRL)
+    VELMOND_ERROR(ERROR_SERVICE_DEPENDENCY_DELETED)
+    VELMOND_ERROR(ERROR_SERVICE_DEPENDENCY_FAIL)
+    VELMOND_ERROR(ERROR_SERVICE_DISABLED)
+    VELMOND_ERROR(ERROR_SERVICE_DOES_NOT_EXIST)
+    VELMOND_ERROR(ERROR_SERVICE_EXISTS)
+    VELMOND_ERROR(ERROR_SERVICE_MARKED_FOR_DELETE)
+    VELMOND_ERROR(ERROR_SERVICE_NEVER_STARTED)
+    VELMOND_ERROR(ERROR_SERVICE_NOT_ACTIVE)
+    VELMOND_ERROR(ERROR_SERVICE_REQUEST_TIMEOUT)
+    VELMOND_ERROR(ERROR_SHARING_VIOLATION)
+    VELMOND_ERROR(ERROR_SPECIAL_ACCOUNT)
+    VELMOND_ERROR(ERROR_TIMEOUT)
+    VELMOND_ERROR(RPC_S_SERVER_UNAVAILABLE)
+};
+#undef VELMOND_ERROR
+
+}  // namespace
+
+bool IsFaultPoint(std::string_view name) {
+  return std::any_of(std::begin(kPoints), std::end(kPoints), [&](const auto& p) { return p.first == name; });
+}
+
+std::string FaultPointNames() {
+  std::string list;
+  for (const auto& [name, point] : kPoints) list += (list.empty() ? "" : ", ") + std::string(name);
+  return list;
+}
+
+std::optional<std::uint32_t> Win32ErrorByName(std::string_view name) {
+  for (const auto& [known, value] : kErrors) {
+    if (known == name) return value;
+  }
+  return std::nullopt;
+}
+
+void ArmFaults(const std::vector<FaultSpec>& faults) {
+  velplat::faults::Clear();
+  for (const FaultSpec& fault : faults) {
+    if (!fault.call.empty()) {
+      velplat::faults::FailCall(fault.call, fault.error, fault.count, fault.skip, fault.thread);
+      continue;
+    }
+    for (const auto& [name, point] : kPoints) {
+      if (name == fault.point) velplat::faults::FailNext(point, fault.count, fault.skip, fault.thread);
+    }
+  }
+}
+
+}  // namespace velmond
