@@ -27,16 +27,6 @@ WorldWatcher::WorldWatcher(std::string path, WorldModel current, std::vector<std
   wake_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
 }
 
-WorldWatcher::~WorldWatcher() {
-  Stop();
-  if (wake_ >= 0) ::close(wake_);
-}
-
-void WorldWatcher::Start() {
-  if (thread_.joinable()) return;
-  thread_ = std::thread([this] { Run(); });
-}
-
 void WorldWatcher::Stop() {
   stop_ = true;
   RequestReload();
@@ -74,6 +64,8 @@ std::map<std::string, std::set<std::string>> Directories(const std::vector<std::
   }
   return dirs;
 }
+
+}  // namespace
 
 // inotify on the directories of the followed files.
 class Notifier {
@@ -137,6 +129,8 @@ class Notifier {
   bool complete_ = false;
 };
 
+namespace {
+
 bool Readable(int fd, int timeoutMs) {
   pollfd one{fd, POLLIN, 0};
   return ::poll(&one, 1, timeoutMs) > 0;
@@ -144,9 +138,21 @@ bool Readable(int fd, int timeoutMs) {
 
 }  // namespace
 
+void WorldWatcher::Start() {
+  if (thread_.joinable()) return;
+  // Following the files before Start returns: an edit right after it is seen.
+  notifier_ = std::make_unique<Notifier>();
+  notifier_->Follow(Sources());
+  thread_ = std::thread([this] { Run(); });
+}
+
+WorldWatcher::~WorldWatcher() {
+  Stop();
+  if (wake_ >= 0) ::close(wake_);
+}
+
 void WorldWatcher::Run() {
-  Notifier notifier;
-  notifier.Follow(Sources());
+  Notifier& notifier = *notifier_;
   const int lookMs = notifier.Fd() >= 0 ? kLookMs : kLookWithoutNotificationMs;
   while (!stop_) {
     pollfd fds[2] = {{wake_, POLLIN, 0}, {notifier.Fd(), POLLIN, 0}};

@@ -18,6 +18,7 @@
 #define VELMOND_WORLD_WATCH_H
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -26,6 +27,8 @@
 #include "host/world/world_model.h"
 
 namespace velmond {
+
+class Notifier;
 
 class WorldWatcher {
  public:
@@ -70,6 +73,7 @@ class WorldWatcher {
   int wake_ = -1;         // eventfd: stop or reload requested
   std::atomic<bool> stop_{false};
   std::atomic<bool> reload_{false};
+  std::unique_ptr<Notifier> notifier_;  // made by Start, then the thread's
   std::thread thread_;
 };
 
