@@ -11,6 +11,8 @@
 #include <velplat/world.h>
 #include <windows.h>
 
+#include "host/world/world_cluster_apply.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
@@ -364,6 +366,9 @@ ApplyReport ApplyWorld(const WorldModel* previous, const WorldModel& next) {
       applier.Check(velplat::World::Get().Remove(name), "machine " + name + ": removing");
     }
   }
+  // Clusters before the machines' own services, so that a ClusSvc the file
+  // describes wins over the one that membership brings.
+  ApplyClusters(previous, next, report);
   for (const auto& [name, machine] : next.machines) {
     const MachineSpec* before = previous ? Find(&previous->machines, name) : nullptr;
     Machine& m = machineOf(name);

@@ -1,6 +1,7 @@
 // What a world file describes, as plain data: the machines (one of them
 // local) with their environment, registry, files, services, accounts and
-// network behaviour, the resolver's extra host names and the armed faults. Loading fills it
+// network behaviour, the resolver's extra host names, the MSCS clusters
+// among the machines and the armed faults. Loading fills it
 // (host/world/world_parse.h); applying compares two of them and changes the
 // platform layer by the difference (host/world/world_apply.h).
 //
@@ -12,6 +13,8 @@
 #define VELMOND_WORLD_MODEL_H
 
 #include <velplat/world.h>
+
+#include "host/world/world_cluster_model.h"
 
 #include <cstdint>
 #include <map>
@@ -106,6 +109,7 @@ struct WorldModel {
   NoCaseMap<MachineSpec> machines;
   NoCaseMap<std::vector<std::string>> hosts;  // resolver names -> addresses
   std::vector<FaultSpec> faults;              // in the order written
+  NoCaseMap<ClusterSpec> clusters;            // MSCS clusters by name
   bool operator==(const WorldModel&) const = default;
 };
 

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "host/world/world_faults.h"
+#include "host/world/world_cluster_parse.h"
 #include "host/world/world_registry.h"
 
 namespace velmond {
@@ -27,7 +28,7 @@ class Reader {
   WorldModel Read(const toml::table& root, std::vector<std::string>& sources) {
     sources_ = &sources;
     WorldModel world;
-    Only(root, {"local", "machine", "hosts", "faults"}, "the world");
+    Only(root, {"local", "machine", "hosts", "faults", "cluster"}, "the world");
     const toml::table* machines = root["machine"].as_table();
     if (!machines || machines->empty()) Fail(root, "the world has no [machine.NAME] table");
     for (const auto& [key, node] : *machines) {
@@ -40,6 +41,10 @@ class Reader {
     world.local = ChooseLocal(root, world);
     if (const toml::node* hosts = root.get("hosts")) world.hosts = ReadHosts(*hosts);
     if (const toml::node* faults = root.get("faults")) world.faults = ReadFaults(*faults);
+    if (const toml::node* clusters = root.get("cluster")) {
+      std::string error;
+      if (!ReadClusters(*clusters, name_, world, error)) throw WorldError{error};
+    }
     return world;
   }
 

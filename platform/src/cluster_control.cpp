@@ -4,10 +4,11 @@
 #include <velplat/services.h>
 #include <velplat/world.h>
 
+#include "cluster_database.h"
 #include "cluster_handles.h"
 #include "cluster_model.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 
 namespace velplat::cluster {
@@ -15,18 +16,15 @@ namespace {
 
 using detail::Model;
 
-// Generated database keys: GUID texts whose first digit tells the kind and
-// whose last part counts, so that they sort in description order.
-enum KeyKind { kGroupKeys = 1, kResourceKeys = 2, kNetworkKeys = 3, kInterfaceKeys = 4 };
-
-std::string GeneratedKey(KeyKind kind, size_t position) {
-  char text[40];
-  std::snprintf(text, sizeof text, "{%d0000000-0000-0000-0000-%012zu}", static_cast<int>(kind), position + 1);
-  return text;
-}
+using detail::CompleteInterface;
+using detail::GeneratedKey;
+using detail::MemberMachines;
+using detail::WriteDatabase;
+using detail::WriteInterface;
+using detail::WriteNode;
 
 template <class Shape>
-void FillKeys(std::vector<Shape>& shapes, KeyKind kind) {
+void FillKeys(std::vector<Shape>& shapes, detail::KeyKind kind) {
   for (size_t i = 0; i < shapes.size(); ++i)
     if (shapes[i].key.empty()) shapes[i].key = GeneratedKey(kind, i);
 }
@@ -37,74 +35,19 @@ std::string NextNodeId(const std::vector<NodeSpec>& nodes) {
   return std::to_string(highest + 1);
 }
 
-// The value an interface's "Network" entry holds: the key of the network it
-// names, or its text when no network has that name.
-std::string NetworkReference(const ClusterSpec& shape, const InterfaceSpec& networkInterface) {
-  for (const auto& network : shape.networks)
-    if (EqualsNoCase(network.name, networkInterface.network)) return network.key;
-  return networkInterface.network;
-}
-
-void CompleteInterface(const ClusterSpec& shape, InterfaceSpec& networkInterface, size_t position) {
-  if (networkInterface.key.empty()) networkInterface.key = GeneratedKey(kInterfaceKeys, position);
-  if (networkInterface.name.empty()) networkInterface.name = networkInterface.network + " - " + networkInterface.node;
-  networkInterface.network = NetworkReference(shape, networkInterface);
-}
-
 ClusterSpec Completed(ClusterSpec shape) {
   for (size_t i = 0; i < shape.nodes.size(); ++i)
     if (shape.nodes[i].id.empty()) shape.nodes[i].id = std::to_string(i + 1);
-  FillKeys(shape.groups, kGroupKeys);
-  FillKeys(shape.resources, kResourceKeys);
-  FillKeys(shape.networks, kNetworkKeys);
-  for (size_t i = 0; i < shape.interfaces.size(); ++i) CompleteInterface(shape, shape.interfaces[i], i);
+  FillKeys(shape.groups, detail::kGroupKeys);
+  FillKeys(shape.resources, detail::kResourceKeys);
+  FillKeys(shape.networks, detail::kNetworkKeys);
+  std::vector<InterfaceSpec> interfaces = std::move(shape.interfaces);
+  shape.interfaces.clear();
+  for (size_t i = 0; i < interfaces.size(); ++i) {
+    CompleteInterface(shape, interfaces[i], i);
+    shape.interfaces.push_back(std::move(interfaces[i]));
+  }
   return shape;
-}
-
-void WriteNode(Machine& machine, const NodeSpec& node) {
-  registry::SetString(detail::NodeKeyPath(node), "NodeName", node.name, &machine);
-}
-
-// Takes the values a description leaves out back out of its freshly written key.
-void LeaveOut(Machine& machine, const std::string& path, const std::vector<std::string>& leftOut) {
-  for (const auto& name : leftOut) registry::DeleteValue(path, name, &machine);
-}
-
-void WriteInterface(Machine& machine, const InterfaceSpec& networkInterface) {
-  const std::string path = detail::InterfaceKeyPath(networkInterface);
-  registry::SetString(path, "Name", networkInterface.name, &machine);
-  registry::SetString(path, "Node", networkInterface.node, &machine);
-  registry::SetString(path, "Network", networkInterface.network, &machine);
-  registry::SetString(path, "Address", networkInterface.address, &machine);
-  LeaveOut(machine, path, networkInterface.leftOut);
-}
-
-// The whole database of a member machine, written afresh.
-void WriteDatabase(Machine& machine, const ClusterSpec& shape) {
-  registry::DeleteKeyTree(detail::kDatabaseRoot, &machine);
-  registry::SetString(detail::kDatabaseRoot, "ClusterName", shape.name, &machine);
-  for (const auto& node : shape.nodes) WriteNode(machine, node);
-  for (const auto& group : shape.groups) registry::SetString(detail::GroupKeyPath(group), "Name", group.name, &machine);
-  for (const auto& resource : shape.resources) {
-    const std::string path = detail::ResourceKeyPath(resource);
-    registry::SetString(path, "Name", resource.name, &machine);
-    registry::SetString(path, "Type", resource.type, &machine);
-    for (const auto& parameter : resource.parameters) {
-      if (const auto* text = std::get_if<std::string>(&parameter.value))
-        registry::SetString(path + "\\Parameters", parameter.name, *text, &machine);
-      else
-        registry::SetDword(path + "\\Parameters", parameter.name, std::get<DWORD>(parameter.value), &machine);
-    }
-    LeaveOut(machine, path, resource.leftOut);
-  }
-  for (const auto& network : shape.networks) {
-    const std::string path = detail::NetworkKeyPath(network);
-    registry::SetString(path, "Name", network.name, &machine);
-    registry::SetString(path, "Address", network.address, &machine);
-    registry::SetString(path, "AddressMask", network.addressMask, &machine);
-    LeaveOut(machine, path, network.leftOut);
-  }
-  for (const auto& networkInterface : shape.interfaces) WriteInterface(machine, networkInterface);
 }
 
 void DefineClusterService(Machine& machine) {
@@ -122,13 +65,6 @@ void Join(Machine& machine, const std::shared_ptr<Model>& model) {
   membership.softwareInstalled = true;
   membership.answering = true;
   membership.cluster = model;
-}
-
-// The machines of the cluster's nodes (the world adds missing ones).
-std::vector<Machine*> MemberMachines(const ClusterSpec& shape) {
-  std::vector<Machine*> machines;
-  for (const auto& node : shape.nodes) machines.push_back(&World::Get().Add(node.name));
-  return machines;
 }
 
 NodeSpec* FindNodeSpec(Model& model, std::string_view name) {

@@ -49,6 +49,14 @@ void StoreCluster(std::shared_ptr<Model> model) {
   slot = std::move(model);
 }
 
+void EraseCluster(std::string_view name) {
+  auto& clusters = Clusters();
+  auto it = clusters.find(name);
+  if (it == clusters.end()) return;
+  for (auto& port : it->second->ports) Invalidate(*port);
+  clusters.erase(it);
+}
+
 Membership& MembershipOf(Machine& machine) { return machine.State<Membership>(); }
 
 void Deliver(Model& model, DWORD type, std::string_view name, Delivery delivery) {

@@ -68,6 +68,8 @@ std::shared_ptr<Model> FindCluster(std::string_view name);
 // Lock held. Registers `model` under its name, replacing (and invalidating
 // the ports of) a cluster of the same name.
 void StoreCluster(std::shared_ptr<Model> model);
+// Lock held. Forgets the cluster of that name, invalidating its ports.
+void EraseCluster(std::string_view name);
 // Lock held.
 Membership& MembershipOf(Machine& machine);
 

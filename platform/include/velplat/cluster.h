@@ -22,9 +22,14 @@
 // through velplat/services.h after installing: Install and AddNode define it
 // afresh).
 //
-// Changes notify the cluster's notification ports: AddNode posts
-// CLUSTER_CHANGE_NODE_ADDED, RemoveNode CLUSTER_CHANGE_NODE_DELETED,
-// SetNodeState CLUSTER_CHANGE_NODE_STATE, each with the node's name.
+// Changes notify the cluster's notification ports as a running cluster
+// does, each with the object's name: AddNode posts CLUSTER_CHANGE_NODE_ADDED,
+// RemoveNode CLUSTER_CHANGE_NODE_DELETED, SetNodeState
+// CLUSTER_CHANGE_NODE_STATE; groups, resources, networks and network
+// interfaces post their ADDED, DELETED and PROPERTY changes, SetVersion
+// CLUSTER_CHANGE_CLUSTER_PROPERTY with the cluster's name. Each change
+// rewrites only the database keys it concerns; the ports stay valid (only
+// Install of an existing cluster and Uninstall invalidate them).
 //
 // Thread-safety: every function may be called from any thread.
 #ifndef VELPLAT_CLUSTER_H
@@ -124,6 +129,30 @@ bool SetNodeState(std::string_view cluster, std::string_view node, CLUSTER_NODE_
 // Writes one more network interface into every member's database (no
 // notification reaches the node filters).
 void AddNetworkInterface(std::string_view cluster, const InterfaceSpec& networkInterface);
+
+// Object edits. Added objects go last in the enumeration; an empty key is
+// generated. Lookups by name ignore case; false when there is no such
+// cluster or object. A resource parameter set anew replaces the value of
+// that name (or adds it last); interfaces are found by their name.
+bool SetVersion(std::string_view cluster, WORD major, WORD minor, WORD build, std::string_view vendorId,
+                std::string_view csdVersion);
+bool AddGroup(std::string_view cluster, const GroupSpec& group);
+bool RemoveGroup(std::string_view cluster, std::string_view group);
+bool AddResource(std::string_view cluster, const ResourceSpec& resource);
+bool RemoveResource(std::string_view cluster, std::string_view resource);
+bool SetResourceParameter(std::string_view cluster, std::string_view resource, const Parameter& parameter);
+bool RemoveResourceParameter(std::string_view cluster, std::string_view resource, std::string_view parameter);
+bool AddNetwork(std::string_view cluster, const NetworkSpec& network);
+bool RemoveNetwork(std::string_view cluster, std::string_view network);
+// Gives the interface named `name` the description `changed` (its key
+// stays), written over its database key.
+bool ChangeNetworkInterface(std::string_view cluster, std::string_view name, const InterfaceSpec& changed);
+bool RemoveNetworkInterface(std::string_view cluster, std::string_view name);
+
+// The cluster is destroyed: its ports are invalidated, its member machines
+// lose their database, the service ClusSvc and the cluster library. False
+// when there is no such cluster.
+bool Uninstall(std::string_view cluster);
 
 // Queues an event on the cluster's open ports: those whose filter has
 // `filterType`, or every port with Delivery::AnyFilter (an event outside
