@@ -101,7 +101,7 @@ TEST(WorldCluster, ContradictionsAreErrorsWithFileLineAndReason) {
 }
 
 // A reader of the cluster's notifications, as the agent's change watch is.
-class ClusterEdits : public ::testing::Test {
+class WorldClusterEdits : public ::testing::Test {
  protected:
   void SetUp() override {
     velplat::World::Get().Reset();
@@ -153,7 +153,7 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
   return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
-TEST_F(ClusterEdits, NodesJoinLeaveChangeStateAndARenameIsALeaveAndAJoin) {
+TEST_F(WorldClusterEdits, NodesJoinLeaveChangeStateAndARenameIsALeaveAndAJoin) {
   std::string joined = kCluster + "[[cluster.C.nodes]]\nname = \"n3\"\nid = \"3\"\n";
   EXPECT_EQ(Edit(joined), std::vector<std::string>{Event(CLUSTER_CHANGE_NODE_ADDED, "n3")});
   EXPECT_EQ(reg::GetValue("Cluster\\Nodes\\3", "NodeName", velplat::World::Get().Find("n1")).has_value(), true);
@@ -171,7 +171,7 @@ TEST_F(ClusterEdits, NodesJoinLeaveChangeStateAndARenameIsALeaveAndAJoin) {
   EXPECT_TRUE(Edit(kCluster + "[machine.n1.environment]\nX = \"1\"\n").empty());
 }
 
-TEST_F(ClusterEdits, ParametersAndInterfacesAreWrittenWhereTheAgentReadsThem) {
+TEST_F(WorldClusterEdits, ParametersAndInterfacesAreWrittenWhereTheAgentReadsThem) {
   const std::string resource = "Cluster\\Resources\\" + world_.clusters.at("C").resources[0].key + "\\Parameters";
   std::string moved = Replaced(kCluster, "Address = \"192.0.2.40\", EnableNetBIOS = 1", "Address = \"192.0.2.50\"");
   EXPECT_EQ(Edit(moved), (std::vector<std::string>{Event(CLUSTER_CHANGE_RESOURCE_PROPERTY, "Cluster IP Address"),
@@ -198,7 +198,7 @@ TEST_F(ClusterEdits, ParametersAndInterfacesAreWrittenWhereTheAgentReadsThem) {
   EXPECT_EQ(velplat::cluster::OpenPortCount("C"), 1u);
 }
 
-TEST_F(ClusterEdits, AClusterDroppedFromTheFileIsUninstalledAndItsPortEnds) {
+TEST_F(WorldClusterEdits, AClusterDroppedFromTheFileIsUninstalledAndItsPortEnds) {
   EXPECT_TRUE(Edit(kMachines).empty());
   WCHAR name[16] = {};
   DWORD length = 15, type = 0;
