@@ -1,8 +1,9 @@
 // Applying a world to the platform layer: the difference between the world
 // in force and the next one becomes ordinary platform edits (registry writes
 // that notify watchers, service definitions and state changes, accounts,
-// files, resolver entries), so that the agent sees a change exactly as it
-// would see it on a real machine. Applying to no previous world builds the
+// files, resolver entries, cluster changes through
+// host/world/world_cluster_apply.h), so that the agent sees a change exactly
+// as it would see it on a real machine. Applying to no previous world builds the
 // whole world.
 //
 // Resolver entries, files, accounts and services are applied before the
