@@ -106,7 +106,7 @@ TEST_F(ClusterWorld, MscsExampleAnswersItsWholeClusterAndFollowsANodeAddedThenRe
   // takes the end-of-table record's address, as the agent does.
   EXPECT_EQ(Column(*daemon, kNodeAddresses), "192.0.2.41\n192.0.2.42\n192.0.2.43\n0.0.0.0\n");
 
-  // Evicted again: its rows go, the others stay with their row numbers.
+  // Evicted again: its rows go.
   Edit(*daemon, text_);
   EXPECT_TRUE(ColumnBecomes(*daemon, kNodeNames, "\"mscsnode1\"\n\"mscsnode2\"\n\"mscsnode3\"\n"))
       << Column(*daemon, kNodeNames) << daemon->Log();
