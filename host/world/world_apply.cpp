@@ -357,6 +357,8 @@ ApplyReport ApplyWorld(const WorldModel* previous, const WorldModel& next) {
   Applier applier(report);
   applier.Hosts(previous, next);
   auto machineOf = [](const std::string& name) -> Machine& { return velplat::World::Get().Add(name); };
+  // Cluster objects leave while their machines are all still there.
+  WithdrawClusters(previous, next, report);
   // Machines the next world no longer names leave the world, as if it had
   // been loaded afresh.
   if (previous) {

@@ -239,14 +239,17 @@ class ClusterApplier {
 
 }  // namespace
 
+void WithdrawClusters(const WorldModel* previous, const WorldModel& next, ApplyReport& report) {
+  if (!previous) return;
+  ClusterApplier applier(report);
+  for (const auto& [name, cluster] : previous->clusters) {
+    auto now = next.clusters.find(name);
+    applier.Remove(cluster, now == next.clusters.end() ? nullptr : &now->second);
+  }
+}
+
 void ApplyClusters(const WorldModel* previous, const WorldModel& next, ApplyReport& report) {
   ClusterApplier applier(report);
-  if (previous) {
-    for (const auto& [name, cluster] : previous->clusters) {
-      auto now = next.clusters.find(name);
-      applier.Remove(cluster, now == next.clusters.end() ? nullptr : &now->second);
-    }
-  }
   for (const auto& [name, cluster] : next.clusters) {
     const ClusterSpec* before = nullptr;
     if (previous) {

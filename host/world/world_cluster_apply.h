@@ -10,9 +10,10 @@
 // Objects are matched by name; a node also by its identifier, so that a
 // renamed node (or one with a new identifier) is removed and added. An
 // object whose key, type or group changes is removed and added; a network
-// whose address or mask changes too. Removals of every cluster come before
-// additions, so that a machine can move from one cluster to another in one
-// edit.
+// whose address or mask changes too. The removals of every cluster come
+// first (WithdrawClusters, before machines the world no longer names are
+// dealt with), the additions and changes later (ApplyClusters), so that a
+// machine can move from one cluster to another in one edit.
 //
 // Thread-safety: one applier at a time (the caller of ApplyWorld).
 #ifndef VELMOND_WORLD_CLUSTER_APPLY_H
@@ -23,6 +24,9 @@
 
 namespace velmond {
 
+// What `next` no longer has of the clusters of `previous` (nothing without one).
+void WithdrawClusters(const WorldModel* previous, const WorldModel& next, ApplyReport& report);
+// What `next` has of clusters that the world in force lacks or holds otherwise.
 void ApplyClusters(const WorldModel* previous, const WorldModel& next, ApplyReport& report);
 
 }  // namespace velmond

@@ -78,7 +78,8 @@ NodeSpec* FindNodeSpec(Model& model, std::string_view name) {
 void Install(const ClusterSpec& input) {
   auto model = std::make_shared<Model>();
   model->shape = Completed(input);
-  std::vector<Machine*> machines = MemberMachines(model->shape);
+  std::vector<Machine*> machines;  // the world adds missing ones
+  for (const auto& node : model->shape.nodes) machines.push_back(&World::Get().Add(node.name));
   std::vector<Machine*> previous;
   {
     std::lock_guard lock(detail::Mutex());
@@ -116,6 +117,7 @@ void AddNode(std::string_view cluster, const NodeSpec& input) {
     model->shape.nodes.push_back(node);
     shape = model->shape;
   }
+  World::Get().Add(node.name);
   std::vector<Machine*> machines = MemberMachines(shape);
   for (Machine* machine : machines) {
     if (EqualsNoCase(machine->Name(), node.name)) {

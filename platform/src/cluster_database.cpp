@@ -97,7 +97,8 @@ void WriteDatabase(Machine& machine, const ClusterSpec& shape) {
 
 std::vector<Machine*> MemberMachines(const ClusterSpec& shape) {
   std::vector<Machine*> machines;
-  for (const auto& node : shape.nodes) machines.push_back(&World::Get().Add(node.name));
+  for (const auto& node : shape.nodes)
+    if (Machine* machine = World::Get().Find(node.name)) machines.push_back(machine);
   return machines;
 }
 

@@ -35,7 +35,8 @@ void WriteParameter(Machine& machine, const ResourceSpec& resource, const Parame
 void WriteNetwork(Machine& machine, const NetworkSpec& network);
 void WriteInterface(Machine& machine, const InterfaceSpec& networkInterface);
 
-// The machines of the cluster's nodes (the world adds missing ones).
+// The machines of the cluster's nodes that the world holds; a machine taken
+// out of the world is passed over, never brought back.
 std::vector<Machine*> MemberMachines(const ClusterSpec& shape);
 
 }  // namespace velplat::cluster::detail
