@@ -145,10 +145,18 @@ bool RemoveNode(std::string_view cluster, std::string_view name) {
     node = *found;
     std::erase_if(model->shape.nodes, [&](const NodeSpec& n) { return &n == found; });
     shape = model->shape;
-    if (evicted && detail::MembershipOf(*evicted).cluster == model) detail::MembershipOf(*evicted).cluster = nullptr;
+    if (evicted && detail::MembershipOf(*evicted).cluster == model) {
+      detail::MembershipOf(*evicted).cluster = nullptr;
+      detail::MembershipOf(*evicted).softwareInstalled = false;
+    } else {
+      evicted = nullptr;  // not this cluster's member: its machine keeps what it has
+    }
   }
   for (Machine* machine : MemberMachines(shape)) registry::DeleteKeyTree(detail::NodeKeyPath(node), machine);
-  if (evicted) registry::DeleteKeyTree(detail::kDatabaseRoot, evicted);
+  if (evicted) {
+    registry::DeleteKeyTree(detail::kDatabaseRoot, evicted);
+    services::Remove("ClusSvc", evicted);
+  }
   std::lock_guard lock(detail::Mutex());
   detail::Deliver(*model, CLUSTER_CHANGE_NODE_DELETED, node.name, Delivery::Filtered);
   return true;

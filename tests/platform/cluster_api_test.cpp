@@ -298,6 +298,7 @@ TEST_F(ClusterApi, MembershipFollowsNodesJoiningAndLeaving) {
   EXPECT_FALSE(cluster::RemoveNode("ALPHA", "NODE3"));
   EXPECT_FALSE(velplat::registry::KeyExists("HKLM\\Cluster\\Nodes\\13"));
   EXPECT_FALSE(velplat::registry::KeyExists("HKLM\\Cluster", joined));
+  EXPECT_FALSE(velplat::services::Get("ClusSvc", joined).has_value());  // as on a machine that never joined
   EXPECT_EQ(3u, cluster::Describe("ALPHA").nodes.size());
 }
 

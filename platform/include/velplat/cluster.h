@@ -123,7 +123,8 @@ ClusterSpec Describe(std::string_view cluster);
 // member, and every member's database gets its Nodes key.
 void AddNode(std::string_view cluster, const NodeSpec& node);
 // A node is evicted: it leaves the enumeration and its machine stops being a
-// member. False when the cluster has no such node.
+// member, losing the database, ClusSvc and the cluster library as if it had
+// never joined. False when the cluster has no such node.
 bool RemoveNode(std::string_view cluster, std::string_view node);
 bool SetNodeState(std::string_view cluster, std::string_view node, CLUSTER_NODE_STATE state);
 // Writes one more network interface into every member's database (no
