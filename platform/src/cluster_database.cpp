@@ -88,6 +88,12 @@ void WriteInterface(Machine& machine, const InterfaceSpec& networkInterface) {
 void WriteDatabase(Machine& machine, const ClusterSpec& shape) {
   registry::DeleteKeyTree(kDatabaseRoot, &machine);
   registry::SetString(kDatabaseRoot, "ClusterName", shape.name, &machine);
+  // A cluster database holds its five collections even while one is empty,
+  // so that removing the last group (say) leaves what installing without
+  // groups gives.
+  for (const char* collection : {"Nodes", "Groups", "Resources", "Networks", "NetworkInterfaces"}) {
+    registry::CreateKey(std::string(kDatabaseRoot) + "\\" + collection, &machine);
+  }
   for (const auto& node : shape.nodes) WriteNode(machine, node);
   for (const auto& group : shape.groups) WriteGroup(machine, group);
   for (const auto& resource : shape.resources) WriteResource(machine, resource);

@@ -29,6 +29,7 @@ using Lines = std::vector<std::string>;
 struct Draft {
   std::map<std::string, std::map<std::string, std::map<std::string, Lines>>> machines;
   std::map<std::string, Lines> faults;
+  std::map<std::string, Lines> cluster;  // "kind:name" -> lines
 };
 
 const char* const kMachines[] = {"m0", "m1", "m2"};  // m0 is local and stays
@@ -58,6 +59,19 @@ const char* const kVariables[] = {"ORACLE_HOME", "TEMP"};
 const char* const kFaults[] = {"call = \"RegOpenKeyExA\"", "call = \"CreateFileA\"", "point = \"allocation\"",
                                "point = \"thread_start\""};
 const char* const kFaultLines[] = {"count = 2", "skip = 1", "thread = \"MainTrapThread\"", "count = 0"};
+// One cluster's objects, "kind:name"; a node is the machine of that name,
+// an interface joins that machine's node to network N1. Objects whose
+// machine, group or network is missing are left out of the text.
+const char* const kClusterObjects[] = {"nodes:m0",     "nodes:m1",      "nodes:m2",      "groups:G1",
+                                       "groups:G2",    "resources:R1",  "resources:R2",  "networks:N1",
+                                       "networks:N2",  "interfaces:m0", "interfaces:m1", "interfaces:m2"};
+const char* const kClusterLines[] = {"state = \"paused\"",
+                                     "state = \"down\"",
+                                     "parameters = { Address = \"10.0.0.9\" }",
+                                     "parameters = { Address = \"10.0.0.8\", SubnetMask = \"255.0.0.0\" }",
+                                     "address_mask = \"255.255.0.0\"",
+                                     "address = \"10.0.0.7\"",
+                                     "build = 2195"};
 
 // Each section of a machine: its table name and the entries and lines the
 // generator picks from. A module of the world joins with one more row.
@@ -97,6 +111,11 @@ class Generator {
       EditEntry(draft_.faults, Pick(kFaults), std::vector<std::string>(std::begin(kFaultLines), std::end(kFaultLines)));
       return;
     }
+    if (what == 2 || what == 3) {
+      EditEntry(draft_.cluster, Pick(kClusterObjects),
+                std::vector<std::string>(std::begin(kClusterLines), std::end(kClusterLines)));
+      return;
+    }
     const Section& section = Pick(sections_);
     EditEntry(draft_.machines[machine][section.table], Pick(section.entries), section.lines);
   }
@@ -109,6 +128,7 @@ class Generator {
       if (fault.find("call") == 0) text << "error = \"ERROR_ACCESS_DENIED\"\n";
       for (const std::string& line : lines) text << line << "\n";
     }
+    RenderCluster(text);
     for (const auto& [machine, sections] : draft_.machines) {
       text << "[machine." << machine << "]\n";
       for (const auto& [table, entries] : sections) {
@@ -129,6 +149,49 @@ class Generator {
   }
 
  private:
+  // Each line applies only to the kinds that have its key.
+  static bool Fits(const std::string& kind, const std::string& line) {
+    if (line.rfind("state", 0) == 0) return kind == "nodes";
+    if (line.rfind("parameters", 0) == 0) return kind == "resources";
+    if (line.rfind("address_mask", 0) == 0) return kind == "networks";
+    if (line.rfind("address", 0) == 0) return kind == "interfaces";
+    return false;
+  }
+
+  void RenderCluster(std::ostringstream& text) const {
+    auto has = [&](const std::string& object) { return draft_.cluster.count(object) > 0; };
+    auto machine = [&](const std::string& name) { return draft_.machines.count(name) > 0; };
+    std::ostringstream objects;
+    bool anyNode = false;
+    std::string build;
+    for (const auto& [object, lines] : draft_.cluster) {
+      std::string kind = object.substr(0, object.find(':')), name = object.substr(object.find(':') + 1);
+      if (kind == "nodes") {
+        if (!machine(name)) continue;
+        anyNode = true;
+        objects << "[[cluster.C1.nodes]]\nname = \"" << name << "\"\nid = \"" << 1 + (name[1] - '0') << "\"\n";
+      } else if (kind == "groups") {
+        objects << "[[cluster.C1.groups]]\nname = \"" << name << "\"\n";
+      } else if (kind == "resources") {
+        std::string group = name == "R1" ? "G1" : "G2";
+        if (!has("groups:" + group)) continue;
+        objects << "[[cluster.C1.resources]]\nname = \"" << name << "\"\ntype = \"IP Address\"\ngroup = \"" << group
+                << "\"\n";
+      } else if (kind == "networks") {
+        objects << "[[cluster.C1.networks]]\nname = \"" << name << "\"\naddress = \"10.0.0.0\"\n";
+      } else {
+        if (!machine(name) || !has("nodes:" + name) || !has("networks:N1")) continue;
+        objects << "[[cluster.C1.interfaces]]\nnode = \"" << name << "\"\nnetwork = \"N1\"\n";
+      }
+      for (const std::string& line : lines) {
+        if (line.rfind("build", 0) == 0) build = line;
+        else if (Fits(kind, line)) objects << line << "\n";
+      }
+    }
+    if (!anyNode) return;
+    text << "[cluster.C1]\n" << build << "\n" << objects.str();
+  }
+
   // Adds the entry, removes it, or adds, replaces or removes one of its
   // lines (a line whose key the entry has already replaces it).
   void EditEntry(std::map<std::string, Lines>& entries, const std::string& entry, const std::vector<std::string>& pool) {
