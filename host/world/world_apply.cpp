@@ -74,7 +74,7 @@ std::string_view ServiceOfKey(std::string_view path) {
 // the standard keys and the keys of its services. Built on first need.
 class Baseline {
  public:
-  Baseline(std::string name, const MachineSpec& spec) : name_(std::move(name)), spec_(spec) {}
+  Baseline(std::string name, const MachineSpec& described) : name_(std::move(name)), described_(described) {}
 
   bool HasKey(const std::string& path) { return velplat::registry::KeyExists(path, &Get()); }
   std::optional<velplat::registry::Value> ValueOf(const std::string& path, const std::string& name) {
@@ -86,12 +86,12 @@ class Baseline {
     if (machine_) return *machine_;
     machine_ = std::make_unique<velplat::Machine>(name_);
     velplat::detail::InstallMachineDefaults(*machine_);
-    for (const auto& [name, service] : spec_.services) velplat::services::Define(ConfigOf(service), machine_.get());
+    for (const auto& [name, service] : described_.services) velplat::services::Define(ConfigOf(service), machine_.get());
     return *machine_;
   }
 
   std::string name_;
-  const MachineSpec& spec_;
+  const MachineSpec& described_;
   std::unique_ptr<velplat::Machine> machine_;
 };
 

@@ -31,69 +31,69 @@ CLUSTER_NODE_STATE PlatformState(ClusterNodeState state) {
 vc::NodeSpec PlatformNode(const ClusterNode& node) { return {node.name, node.id, PlatformState(node.state)}; }
 
 vc::GroupSpec PlatformGroup(const ClusterGroup& group) {
-  vc::GroupSpec spec;
-  spec.name = group.name;
-  spec.key = group.key;
-  return spec;
+  vc::GroupSpec platform;
+  platform.name = group.name;
+  platform.key = group.key;
+  return platform;
 }
 
 vc::Parameter PlatformParameter(const ClusterParameter& parameter) {
-  vc::Parameter spec;
-  spec.name = parameter.name;
+  vc::Parameter platform;
+  platform.name = parameter.name;
   if (parameter.isNumber)
-    spec.value = static_cast<DWORD>(parameter.number);
+    platform.value = static_cast<DWORD>(parameter.number);
   else
-    spec.value = parameter.text;
-  return spec;
+    platform.value = parameter.text;
+  return platform;
 }
 
 vc::ResourceSpec PlatformResource(const ClusterResource& resource) {
-  vc::ResourceSpec spec;
-  spec.name = resource.name;
-  spec.type = resource.type;
-  spec.group = resource.group;
-  spec.key = resource.key;
-  for (const ClusterParameter& parameter : resource.parameters) spec.parameters.push_back(PlatformParameter(parameter));
-  return spec;
+  vc::ResourceSpec platform;
+  platform.name = resource.name;
+  platform.type = resource.type;
+  platform.group = resource.group;
+  platform.key = resource.key;
+  for (const ClusterParameter& parameter : resource.parameters) platform.parameters.push_back(PlatformParameter(parameter));
+  return platform;
 }
 
 vc::NetworkSpec PlatformNetwork(const ClusterNetwork& network) {
-  vc::NetworkSpec spec;
-  spec.name = network.name;
-  spec.address = network.address;
-  spec.addressMask = network.addressMask;
-  spec.key = network.key;
-  return spec;
+  vc::NetworkSpec platform;
+  platform.name = network.name;
+  platform.address = network.address;
+  platform.addressMask = network.addressMask;
+  platform.key = network.key;
+  return platform;
 }
 
 // The database holds the node's identifier; the platform turns the network's
 // name into its key.
 vc::InterfaceSpec PlatformInterface(const ClusterSpec& cluster, const ClusterInterface& networkInterface) {
-  vc::InterfaceSpec spec;
+  vc::InterfaceSpec platform;
   const ClusterNode* node = Named(cluster.nodes, networkInterface.node);
-  spec.node = node ? node->id : networkInterface.node;
-  spec.network = networkInterface.network;
-  spec.address = networkInterface.address;
-  spec.name = networkInterface.name;
-  spec.key = networkInterface.key;
-  return spec;
+  platform.node = node ? node->id : networkInterface.node;
+  platform.network = networkInterface.network;
+  platform.address = networkInterface.address;
+  platform.name = networkInterface.name;
+  platform.key = networkInterface.key;
+  return platform;
 }
 
 vc::ClusterSpec PlatformCluster(const ClusterSpec& cluster) {
-  vc::ClusterSpec spec;
-  spec.name = cluster.name;
-  spec.majorVersion = cluster.majorVersion;
-  spec.minorVersion = cluster.minorVersion;
-  spec.buildNumber = cluster.buildNumber;
-  spec.vendorId = cluster.vendorId;
-  spec.csdVersion = cluster.csdVersion;
-  for (const auto& node : cluster.nodes) spec.nodes.push_back(PlatformNode(node));
-  for (const auto& group : cluster.groups) spec.groups.push_back(PlatformGroup(group));
-  for (const auto& resource : cluster.resources) spec.resources.push_back(PlatformResource(resource));
-  for (const auto& network : cluster.networks) spec.networks.push_back(PlatformNetwork(network));
+  vc::ClusterSpec platform;
+  platform.name = cluster.name;
+  platform.majorVersion = cluster.majorVersion;
+  platform.minorVersion = cluster.minorVersion;
+  platform.buildNumber = cluster.buildNumber;
+  platform.vendorId = cluster.vendorId;
+  platform.csdVersion = cluster.csdVersion;
+  for (const auto& node : cluster.nodes) platform.nodes.push_back(PlatformNode(node));
+  for (const auto& group : cluster.groups) platform.groups.push_back(PlatformGroup(group));
+  for (const auto& resource : cluster.resources) platform.resources.push_back(PlatformResource(resource));
+  for (const auto& network : cluster.networks) platform.networks.push_back(PlatformNetwork(network));
   for (const auto& networkInterface : cluster.interfaces)
-    spec.interfaces.push_back(PlatformInterface(cluster, networkInterface));
-  return spec;
+    platform.interfaces.push_back(PlatformInterface(cluster, networkInterface));
+  return platform;
 }
 
 // What an object is written as, beyond what it is called: a difference here
