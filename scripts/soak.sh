@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs velmond's soak for the given number of minutes (default 60) in the
 # ASan+UBSan build: walks, bulk walks and gets of the 256-member Oracle world
-# checked against its first walk, live membership edits of a small Oracle
-# world checked against the agent's rules, malformed datagrams at both, and
-# the daemons' threads and memory sampled every second. Fails on any wrong
+# checked against its first walk, live membership edits of small Oracle, MSCS
+# and Brennic worlds checked against the agents' rules, malformed datagrams
+# at all four daemons, and their threads and memory sampled every second. Fails on any wrong
 # answer, stall, sanitizer report or unexplained growth; prints the figures.
 #
 #   scripts/soak.sh [minutes] [extra velmond_soak options...]

@@ -4,10 +4,14 @@
 #include <algorithm>
 #include <sstream>
 
+#include "host/support/view_walk.h"
+
 namespace velmond::soak {
 namespace {
 
 constexpr std::size_t kMostMembers = 5;
+// Walks of a larger node table would take longer than an edit may take to show.
+constexpr std::int64_t kMostEntries = 200;
 constexpr int kNamePool = 200;  // racnode2 .. racnode200, addresses 192.0.2.12 .. 192.0.2.210
 
 int Number(const std::string& name) { return std::stoi(name.substr(std::string("racnode").size())); }
@@ -73,7 +77,9 @@ std::string OracleMembership::NewName() {
 }
 
 std::string OracleMembership::Edit(std::mt19937& random) {
-  switch (std::uniform_int_distribution<int>(0, 3)(random)) {
+  int edit = std::uniform_int_distribution<int>(0, 3)(random);
+  if (LiveEntries() >= kMostEntries) edit = 3;
+  switch (edit) {
     case 0:
       if (members_.size() > 1) {
         std::size_t at = std::uniform_int_distribution<std::size_t>(1, members_.size() - 1)(random);
@@ -135,6 +141,45 @@ std::int64_t OracleMembership::ExpectedState(const std::string& name) const {
     if (member.name == name) return member.running ? 4 : 8;
   }
   return 1;
+}
+
+std::string OracleMembership::Check(const std::vector<testing::ber::Binding>& walk) {
+  namespace ber = testing::ber;
+  const ber::Oid states = testing::InView({1, 2, 11, 1, 4});
+  const ber::Oid addresses = testing::InView({1, 2, 12, 1, 2});
+  auto under = [](const ber::Oid& prefix, const ber::Oid& name) {
+    return name.size() > prefix.size() && std::equal(prefix.begin(), prefix.end(), name.begin());
+  };
+  std::map<std::int64_t, std::int64_t> shownStates;
+  std::map<std::int64_t, std::string> shownAddresses;
+  for (const ber::Binding& b : walk) {
+    if (under(states, b.name)) shownStates[b.name.back()] = ber::AsNumber(b.value).value_or(-1);
+    if (under(addresses, b.name) && b.value.content.size() == 4) {
+      const auto& a = b.value.content;
+      shownAddresses[b.name[addresses.size()]] = std::to_string(static_cast<unsigned char>(a[0])) + "." +
+                                                 std::to_string(static_cast<unsigned char>(a[1])) + "." +
+                                                 std::to_string(static_cast<unsigned char>(a[2])) + "." +
+                                                 std::to_string(static_cast<unsigned char>(a[3]));
+    }
+  }
+  std::map<std::int64_t, std::string> shown = ShownNodeNames(walk);
+  std::map<std::int64_t, std::string> expected = VisibleNames();
+  if (shown != expected) return DescribeNodeNames(shown, expected);
+  for (const auto& [row, name] : expected) {
+    std::int64_t state = ExpectedState(name);
+    if (shownStates[row] != state) {
+      return "row " + std::to_string(row) + " (" + name + ") shows state " + std::to_string(shownStates[row]) +
+             ", the world gives " + std::to_string(state);
+    }
+    if (state != 1) {
+      std::string address = "192.0.2." + std::to_string(10 + Number(name));
+      if (shownAddresses[row] != address) {
+        return "row " + std::to_string(row) + " (" + name + ") shows address " + shownAddresses[row] + ", not " +
+               address;
+      }
+    }
+  }
+  return {};
 }
 
 }  // namespace velmond::soak

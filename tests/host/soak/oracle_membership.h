@@ -11,15 +11,11 @@
 #ifndef VELMOND_TESTS_SOAK_ORACLE_MEMBERSHIP_H
 #define VELMOND_TESTS_SOAK_ORACLE_MEMBERSHIP_H
 
-#include <cstdint>
-#include <map>
-#include <random>
-#include <string>
-#include <vector>
+#include "host/soak/edited_world.h"
 
 namespace velmond::soak {
 
-class OracleMembership {
+class OracleMembership : public EditedWorld {
  public:
   struct Member {
     std::string name;
@@ -29,13 +25,18 @@ class OracleMembership {
   // racnode1 (local, running) and racnode2 (stopped), as the example world.
   OracleMembership();
 
+  std::string Kind() const override { return "oracle"; }
   // The world file for the members in force.
-  std::string WorldText() const;
+  std::string WorldText() const override;
 
   // One random edit: a non-local member renamed, a member added at the end,
   // a non-local member removed, or a member's cluster manager started or
-  // stopped. Returns what it did, for the log.
-  std::string Edit(std::mt19937& random);
+  // stopped. Returns what it did, for the log. Since every change of the
+  // names adds rows for good, the names stop changing once the table holds
+  // 200 entries; the cluster managers go on starting and stopping.
+  std::string Edit(std::mt19937& random) override;
+  // The node table's names and states, and the addresses of the members.
+  std::string Check(const std::vector<testing::ber::Binding>& walk) override;
 
   // Row number -> node name the node table must show, and the state the
   // state column must show for that row (4 running, 8 stopped, 1 for a name
@@ -43,8 +44,10 @@ class OracleMembership {
   std::map<std::int64_t, std::string> VisibleNames() const;
   std::int64_t ExpectedState(const std::string& name) const;
 
-  // Node, address and cluster address entries created so far.
-  std::int64_t Entries() const { return static_cast<std::int64_t>(2 * nodeEntries_.size()) + 1; }
+  // Node, address and cluster address entries created so far: the agent
+  // never removes one.
+  std::int64_t LiveEntries() const override { return static_cast<std::int64_t>(2 * nodeEntries_.size()) + 1; }
+  std::int64_t CreatedEntries() const override { return LiveEntries(); }
   const std::vector<Member>& Members() const { return members_; }
 
  private:

@@ -1,23 +1,23 @@
 // velmond under hours of mixed load: one daemon serves the 256-member Oracle
 // world to walkers, bulk walkers and getters whose every answer must equal
-// the first complete walk (nothing edits that world); a second serves a
-// small Oracle world that is edited live every second (members renamed,
-// added and removed, cluster managers started and stopped), and every walk
-// of it must show the node table the agent's own rules give for the edits
-// made; both take a stream of malformed datagrams. Once a second the
-// daemons' threads and resident memory are sampled: threads may grow only
-// by the watch entries the edits explain, memory only by a fixed allowance
-// per entry. Any wrong answer, stall, sanitizer report or growth fails the
-// run. Prints the figures at the end.
+// the first complete walk (nothing edits that world); three more serve small
+// Oracle, MSCS and Brennic worlds that are edited live every second (members
+// renamed, added and removed, their states changed), and every walk of them
+// must show the node table the agent's own rules give for the edits made;
+// all take a stream of malformed datagrams. Once a second the daemons'
+// threads and resident memory are sampled: threads may grow only by the
+// watch entries the edits explain, memory only by a fixed allowance per
+// entry. Any wrong answer, stall, sanitizer report or growth fails the run.
+// Prints the figures at the end.
 //
-//   velmond_soak [--seconds N] [--seed N] [--stall-limit-ms N] [--edit-every-ms
-//   N]
+//   velmond_soak [--seconds N] [--seed N] [--stall-limit-ms N] [--edit-every-ms N]
 #include <signal.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -27,6 +27,7 @@
 #include <thread>
 
 #include "host/soak/malformed.h"
+#include "host/soak/node_set_membership.h"
 #include "host/soak/oracle_membership.h"
 #include "host/soak/soak_client.h"
 #include "host/support/daemon.h"
@@ -61,6 +62,39 @@ constexpr long kKiBPerEntry = 128;
 #endif
 constexpr long kSlackKiB = 48 * 1024;
 constexpr long kSlackThreads = 3;
+// A removed entry's watcher notices its stop flag within its 20-second poll.
+constexpr std::chrono::seconds kWatcherNotice{30};
+
+// One edited world, its daemon and what the sampler has seen of it.
+struct Edited {
+  explicit Edited(std::unique_ptr<EditedWorld> world) : model(std::move(world)) {}
+
+  // Entries whose watchers may still run: those alive at the last edit
+  // before the watchers' notice, and every entry created since.
+  std::int64_t EntriesWithWatchers() {
+    std::lock_guard<std::mutex> lock(mutex);
+    while (history.size() > 1 && history[1].when <= Clock::now() - kWatcherNotice) history.pop_front();
+    return history.front().live + history.back().created - history.front().created;
+  }
+  void Record() {
+    std::lock_guard<std::mutex> lock(mutex);
+    history.push_back({Clock::now(), model->LiveEntries(), model->CreatedEntries()});
+  }
+
+  std::unique_ptr<EditedWorld> model;  // the editor's only
+  TempDir dir;
+  std::unique_ptr<Daemon> daemon;
+  int pid = 0;
+  std::int64_t startEntries = 0;
+  long startThreads = 0, startRss = 0, peakThreads = 0, peakRss = 0;
+  std::atomic<long> edits{0};
+  std::mutex mutex;
+  struct Point {
+    Clock::time_point when;
+    std::int64_t live, created;
+  };
+  std::deque<Point> history;  // entries after each edit
+};
 
 class Run {
  public:
@@ -78,20 +112,20 @@ class Run {
 
   void Walker(int repetitions);
   void Getter(unsigned seed);
-  void Editor();
+  void Editor(Edited& edited, unsigned seed);
   void Malformed(unsigned seed);
-  std::string CheckMembership(const std::vector<Binding>& walk, const OracleMembership& model) const;
-  void WriteWorld(const std::string& text) const;
+  void Sample(Edited& edited);
+  static void WriteWorld(const Edited& edited, const std::string& text);
 
   Settings settings_;
-  TempDir staticDir_, editedDir_;
-  std::unique_ptr<Daemon> static_, edited_;
+  TempDir staticDir_;
+  std::unique_ptr<Daemon> static_;
+  std::vector<std::unique_ptr<Edited>> edited_;
   std::vector<Binding> reference_;
   Clock::time_point end_;
   std::atomic<bool> stop_{false};
-  std::atomic<long> errors_{0}, walks_{0}, bulkWalks_{0}, gets_{0}, edits_{0}, malformed_{0};
+  std::atomic<long> errors_{0}, walks_{0}, bulkWalks_{0}, gets_{0}, malformed_{0};
   std::atomic<long> requests_{0};
-  std::atomic<std::int64_t> entries_{0};
   std::mutex mutex_;
   std::vector<std::string> messages_;
   std::vector<int> latencies_;
@@ -145,71 +179,27 @@ void Run::Getter(unsigned seed) {
   requests_ += client.Requests();
 }
 
-std::string Run::CheckMembership(const std::vector<Binding>& walk, const OracleMembership& model) const {
-  const ber::Oid names = testing::InView({1, 2, 11, 1, 2});
-  const ber::Oid states = testing::InView({1, 2, 11, 1, 4});
-  const ber::Oid addresses = testing::InView({1, 2, 12, 1, 2});
-  auto under = [](const ber::Oid& prefix, const ber::Oid& name) {
-    return name.size() > prefix.size() && std::equal(prefix.begin(), prefix.end(), name.begin());
-  };
-  std::map<std::int64_t, std::string> shown;
-  std::map<std::int64_t, std::int64_t> shownStates;
-  std::map<std::int64_t, std::string> shownAddresses;
-  for (const Binding& b : walk) {
-    if (under(names, b.name)) shown[b.name.back()] = b.value.content;
-    if (under(states, b.name)) shownStates[b.name.back()] = ber::AsNumber(b.value).value_or(-1);
-    if (under(addresses, b.name) && b.value.content.size() == 4) {
-      const auto& a = b.value.content;
-      shownAddresses[b.name[addresses.size()]] = std::to_string(static_cast<unsigned char>(a[0])) + "." +
-                                                 std::to_string(static_cast<unsigned char>(a[1])) + "." +
-                                                 std::to_string(static_cast<unsigned char>(a[2])) + "." +
-                                                 std::to_string(static_cast<unsigned char>(a[3]));
-    }
-  }
-  std::map<std::int64_t, std::string> expected = model.VisibleNames();
-  if (shown != expected) {
-    std::string text = "node names shown:";
-    for (const auto& [row, name] : shown) text += " " + std::to_string(row) + "=" + name;
-    text += "; the agent's rules give:";
-    for (const auto& [row, name] : expected) text += " " + std::to_string(row) + "=" + name;
-    return text;
-  }
-  for (const auto& [row, name] : expected) {
-    std::int64_t state = model.ExpectedState(name);
-    if (shownStates[row] != state) {
-      return "row " + std::to_string(row) + " (" + name + ") shows state " + std::to_string(shownStates[row]) +
-             ", the world gives " + std::to_string(state);
-    }
-    if (state != 1) {
-      std::string address = "192.0.2." + std::to_string(10 + std::stoi(name.substr(7)));
-      if (shownAddresses[row] != address) {
-        return "row " + std::to_string(row) + " (" + name + ") shows address " + shownAddresses[row] + ", not " +
-               address;
-      }
-    }
-  }
-  return {};
-}
-
-void Run::WriteWorld(const std::string& text) const {
+void Run::WriteWorld(const Edited& edited, const std::string& text) {
   // As an editor saves: a new file renamed over the old one.
-  std::string world = editedDir_.File("world.toml");
+  std::string world = edited.dir.File("world.toml");
   testing::WriteText(world + ".new", text);
   std::filesystem::rename(world + ".new", world);
 }
 
-void Run::Editor() {
-  SoakClient client(edited_->Target(), settings_.stallLimit);
-  OracleMembership model;
-  std::mt19937 random(settings_.seed);
+void Run::Editor(Edited& edited, unsigned seed) {
+  SoakClient client(edited.daemon->Target(), settings_.stallLimit);
+  EditedWorld& model = *edited.model;
+  std::mt19937 random(seed);
   bool bulk = false;
   while (Running()) {
     auto next = Clock::now() + settings_.editEvery;
     std::string what = model.Edit(random);
-    if (std::getenv("VELMOND_SOAK_TRACE")) std::cerr << "soak: edit " << edits_ + 1 << ": " << what << std::endl;
-    entries_ = model.Entries();
-    WriteWorld(model.WorldText());
-    ++edits_;
+    if (std::getenv("VELMOND_SOAK_TRACE")) {
+      std::cerr << "soak: " << model.Kind() << " edit " << edited.edits + 1 << ": " << what << std::endl;
+    }
+    edited.Record();
+    WriteWorld(edited, model.WorldText());
+    ++edited.edits;
     // Walk until the agent shows the edit; every walk must be sound.
     auto seenBy = Clock::now() + settings_.editSeenWithin;
     std::string problem;
@@ -223,32 +213,58 @@ void Run::Editor() {
       }
       // Rows appear while a walk runs, so only the walk that shows the edit
       // has to hold complete tables.
-      problem = CheckMembership(walk.bindings, model);
+      problem = model.Check(walk.bindings);
       if (problem.empty()) problem = CheckTables(walk.bindings);
       if (problem.empty() || Clock::now() > seenBy) break;
       std::this_thread::sleep_for(milliseconds(20));
     }
-    if (!problem.empty()) Fail("edited world, after \"" + what + "\": " + problem);
+    if (!problem.empty()) Fail(model.Kind() + " world, after \"" + what + "\": " + problem);
     std::this_thread::sleep_until(next);
   }
   requests_ += client.Requests();
 }
 
 void Run::Malformed(unsigned seed) {
-  testing::SnmpSocket toStatic(static_->Target());
-  testing::SnmpSocket toEdited(edited_->Target());
+  std::vector<std::unique_ptr<testing::SnmpSocket>> sockets;
+  sockets.push_back(std::make_unique<testing::SnmpSocket>(static_->Target()));
+  for (const auto& edited : edited_) sockets.push_back(std::make_unique<testing::SnmpSocket>(edited->daemon->Target()));
   MalformedDatagrams garbage(seed);
   while (Running()) {
     for (int i = 0; i < 20; ++i) {
-      (i % 2 ? toStatic : toEdited).Send(garbage.Next());
+      sockets[static_cast<std::size_t>(i) % sockets.size()]->Send(garbage.Next());
       ++malformed_;
     }
     // Whatever comes back is drained; the other clients judge the daemons.
-    while (toStatic.Receive(milliseconds(0))) {
-    }
-    while (toEdited.Receive(milliseconds(0))) {
+    for (auto& socket : sockets) {
+      while (socket->Receive(milliseconds(0))) {
+      }
     }
     std::this_thread::sleep_for(milliseconds(100));
+  }
+}
+
+// Threads may exceed those without entries only by the entries whose
+// watchers may still run; memory may grow only by an allowance for each of
+// them beyond those of the start.
+void Run::Sample(Edited& edited) {
+  long threads = testing::ThreadCount(edited.pid), rss = testing::ResidentKiB(edited.pid);
+  if (threads < 0) {
+    Fail(edited.model->Kind() + " world: velmond ended");
+    stop_ = true;
+    return;
+  }
+  std::int64_t entries = edited.EntriesWithWatchers();
+  edited.peakRss = std::max(edited.peakRss, rss);
+  edited.peakThreads = std::max(edited.peakThreads, threads);
+  long explained = edited.startThreads - static_cast<long>(edited.startEntries) + static_cast<long>(entries);
+  if (threads > explained + kSlackThreads) {
+    Fail(edited.model->Kind() + " world: " + std::to_string(threads) + " threads, " + std::to_string(entries) +
+         " entries with watchers explain " + std::to_string(explained));
+  }
+  long allowed = edited.startRss + kSlackKiB + std::max<long>(0, entries - edited.startEntries) * kKiBPerEntry;
+  if (rss > allowed) {
+    Fail(edited.model->Kind() + " world: resident memory " + std::to_string(rss) + " KiB, allowed " +
+         std::to_string(allowed));
   }
 }
 
@@ -259,11 +275,23 @@ int Run::Main() {
 
   static_ = std::make_unique<Daemon>(staticDir_,
                                      std::vector<std::string>{"--world", testing::ExampleWorld("oracle-rac-256.toml")});
-  OracleMembership initial;
-  WriteWorld(initial.WorldText());
-  edited_ = std::make_unique<Daemon>(editedDir_, std::vector<std::string>{"--world", editedDir_.File("world.toml")});
-  if (!static_->Started() || !edited_->Started()) {
-    std::cerr << "soak: velmond did not start\n" << static_->Log() << edited_->Log();
+  edited_.push_back(std::make_unique<Edited>(std::make_unique<OracleMembership>()));
+  edited_.push_back(std::make_unique<Edited>(std::make_unique<MscsMembership>()));
+  edited_.push_back(std::make_unique<Edited>(std::make_unique<BrennicMembership>()));
+  bool started = static_->Started();
+  for (auto& edited : edited_) {
+    WriteWorld(*edited, edited->model->WorldText());
+    edited->daemon =
+        std::make_unique<Daemon>(edited->dir, std::vector<std::string>{"--world", edited->dir.File("world.toml")});
+    started = started && edited->daemon->Started();
+  }
+  auto logs = [&] {
+    std::string text = static_->Log();
+    for (auto& edited : edited_) text += edited->daemon->Log();
+    return text;
+  };
+  if (!started) {
+    std::cerr << "soak: velmond did not start\n" << logs();
     return 1;
   }
 
@@ -280,11 +308,13 @@ int Run::Main() {
         return walk.error.empty() && names == expected;
       },
       std::chrono::seconds(60));
-  SoakClient probeEdited(edited_->Target(), milliseconds(5000));
-  ready = ready && testing::WaitUntil([&] { return CheckMembership(probeEdited.WalkView().bindings, initial).empty(); },
-                                      std::chrono::seconds(60));
+  for (auto& edited : edited_) {
+    SoakClient client(edited->daemon->Target(), milliseconds(5000));
+    ready = ready && testing::WaitUntil([&] { return edited->model->Check(client.WalkView().bindings).empty(); },
+                                        std::chrono::seconds(60));
+  }
   if (!ready) {
-    std::cerr << "soak: the agents did not show their worlds\n" << static_->Log() << edited_->Log();
+    std::cerr << "soak: the agents did not show their worlds\n" << logs();
     return 1;
   }
   double startMedian = MedianMilliseconds(probe.LatenciesMicroseconds());
@@ -293,12 +323,15 @@ int Run::Main() {
   }
 
   int staticPid = testing::FindProcess(testing::VelmondBinary(), staticDir_.path());
-  int editedPid = testing::FindProcess(testing::VelmondBinary(), editedDir_.path());
-  long staticThreads = testing::ThreadCount(staticPid), editedThreads = testing::ThreadCount(editedPid);
-  long staticRss = testing::ResidentKiB(staticPid), editedRss = testing::ResidentKiB(editedPid);
-  long editedBase = editedThreads - initial.Entries();
-  entries_ = initial.Entries();
-  long peakStaticRss = staticRss, peakEditedRss = editedRss, peakEditedThreads = editedThreads;
+  long staticThreads = testing::ThreadCount(staticPid), staticRss = testing::ResidentKiB(staticPid);
+  long peakStaticRss = staticRss;
+  for (auto& edited : edited_) {
+    edited->pid = testing::FindProcess(testing::VelmondBinary(), edited->dir.path());
+    edited->startThreads = edited->peakThreads = testing::ThreadCount(edited->pid);
+    edited->startRss = edited->peakRss = testing::ResidentKiB(edited->pid);
+    edited->startEntries = edited->model->LiveEntries();
+    edited->Record();
+  }
 
   end_ = Clock::now() + std::chrono::seconds(settings_.seconds);
   std::vector<std::thread> workers;
@@ -306,62 +339,58 @@ int Run::Main() {
   workers.emplace_back([&] { Walker(25); });
   workers.emplace_back([&] { Getter(settings_.seed + 1); });
   workers.emplace_back([&] { Getter(settings_.seed + 2); });
-  workers.emplace_back([&] { Editor(); });
+  for (std::size_t i = 0; i < edited_.size(); ++i) {
+    workers.emplace_back([&, i] { Editor(*edited_[i], settings_.seed + static_cast<unsigned>(i) * 7); });
+  }
   workers.emplace_back([&] { Malformed(settings_.seed + 3); });
   while (Running()) {
     std::this_thread::sleep_for(milliseconds(1000));
-    long sThreads = testing::ThreadCount(staticPid), eThreads = testing::ThreadCount(editedPid);
-    long sRss = testing::ResidentKiB(staticPid), eRss = testing::ResidentKiB(editedPid);
-    if (sThreads < 0 || eThreads < 0) {
-      Fail("a velmond process ended");
+    long sThreads = testing::ThreadCount(staticPid), sRss = testing::ResidentKiB(staticPid);
+    if (sThreads < 0) {
+      Fail("static world: velmond ended");
       stop_ = true;
       break;
     }
-    std::int64_t entries = entries_;
     peakStaticRss = std::max(peakStaticRss, sRss);
-    peakEditedRss = std::max(peakEditedRss, eRss);
-    peakEditedThreads = std::max(peakEditedThreads, eThreads);
     if (sThreads > staticThreads + kSlackThreads)
       Fail("static world: threads grew from " + std::to_string(staticThreads) + " to " + std::to_string(sThreads));
-    if (eThreads > editedBase + entries + kSlackThreads) {
-      Fail("edited world: " + std::to_string(eThreads) + " threads, " + std::to_string(entries) +
-           " watch entries explain " + std::to_string(editedBase + entries));
-    }
     if (sRss > staticRss + kSlackKiB)
       Fail("static world: resident memory grew from " + std::to_string(staticRss) + " to " + std::to_string(sRss) +
            " KiB");
-    long allowed = editedRss + kSlackKiB + (entries - initial.Entries()) * kKiBPerEntry;
-    if (eRss > allowed)
-      Fail("edited world: resident memory " + std::to_string(eRss) + " KiB, allowed " + std::to_string(allowed));
+    for (auto& edited : edited_) Sample(*edited);
   }
   for (std::thread& worker : workers) worker.join();
-  long endStaticRss = testing::ResidentKiB(staticPid), endEditedRss = testing::ResidentKiB(editedPid);
-  long endEditedThreads = testing::ThreadCount(editedPid);
+  long endStaticRss = testing::ResidentKiB(staticPid);
+  std::vector<std::pair<long, long>> ends;  // resident KiB and threads of each edited world
+  for (auto& edited : edited_) ends.emplace_back(testing::ResidentKiB(edited->pid), testing::ThreadCount(edited->pid));
 
-  for (auto* daemon : {static_.get(), edited_.get()}) {
+  std::vector<Daemon*> daemons{static_.get()};
+  for (auto& edited : edited_) daemons.push_back(edited->daemon.get());
+  for (Daemon* daemon : daemons) {
     int code = daemon->Stop();
     if (code != 0) Fail("velmond exited with " + std::to_string(code));
     if (testing::HasSanitizerReport(daemon->Log())) Fail("sanitizer report:\n" + daemon->Log());
   }
 
-  std::printf(
-      "soak figures (%ld s, seed %u, stall limit %lld ms from a "
-      "start-up median of %.3f ms)\n",
-      settings_.seconds, settings_.seed, static_cast<long long>(settings_.stallLimit.count()), startMedian);
+  std::printf("soak figures (%ld s, seed %u, stall limit %lld ms from a start-up median of %.3f ms)\n",
+              settings_.seconds, settings_.seed, static_cast<long long>(settings_.stallLimit.count()), startMedian);
   std::printf("  requests answered     %ld (median latency %.3f ms)\n", requests_.load(),
               MedianMilliseconds(latencies_));
   std::printf("  walks / bulk walks    %ld / %ld\n", walks_.load(), bulkWalks_.load());
   std::printf("  gets                  %ld\n", gets_.load());
-  std::printf("  live edits            %ld (watch entries %lld)\n", edits_.load(),
-              static_cast<long long>(entries_.load()));
   std::printf("  malformed datagrams   %ld\n", malformed_.load());
   std::printf("  errors                %ld\n", errors_.load());
   std::printf("  static world memory   %ld KiB at start, %ld at end, %ld at most\n", staticRss, endStaticRss,
               peakStaticRss);
-  std::printf("  edited world memory   %ld KiB at start, %ld at end, %ld at most\n", editedRss, endEditedRss,
-              peakEditedRss);
-  std::printf("  edited world threads  %ld at start, %ld at end, %ld at most\n", editedThreads, endEditedThreads,
-              peakEditedThreads);
+  for (std::size_t i = 0; i < edited_.size(); ++i) {
+    const Edited& edited = *edited_[i];
+    std::printf("  %-7s live edits     %ld (watch entries %lld at the end)\n", edited.model->Kind().c_str(),
+                edited.edits.load(), static_cast<long long>(edited.model->LiveEntries()));
+    std::printf("  %-7s memory         %ld KiB at start, %ld at end, %ld at most\n", edited.model->Kind().c_str(),
+                edited.startRss, ends[i].first, edited.peakRss);
+    std::printf("  %-7s threads        %ld at start, %ld at end, %ld at most\n", edited.model->Kind().c_str(),
+                edited.startThreads, ends[i].second, edited.peakThreads);
+  }
   for (const std::string& message : messages_) std::printf("  error: %s\n", message.c_str());
   return errors_ == 0 ? 0 : 1;
 }
