@@ -274,8 +274,12 @@ WorldWatcher::Step WorldWatcher::LoadLocked(const std::string& now) {
   ApplyReport report = ApplyWorld(&current_, *parsed.world);
   for (const std::string& problem : report.problems) Log(problem);
   current_ = std::move(*parsed.world);
+  // What was read before parsing, not after applying: an edit saved while
+  // this one was applied would otherwise count as seen and never be loaded.
+  // When the world now names other files, their contents are read here.
+  bool sameSources = parsed.sources == sources_;
   sources_ = std::move(parsed.sources);
-  seen_ = Snapshot();
+  seen_ = sameSources ? now : Snapshot();
   Log("world file " + path_ + " changed: " + std::to_string(report.changes) + " change(s) applied");
   return Step::Applied;
 }
