@@ -189,9 +189,11 @@ class Reader {
 };
 
 // "10.1.0.0/16", "10.1.0.0/255.255.0.0", "::1", "fd00::/8" or "default";
-// no host names, which would need a name service at start-up.
+// no host names, which would need a name service at start-up. A NUL would
+// end the text where net-snmp reads it, so whatever follows went unchecked.
 bool IsSource(const std::string& source) {
   if (source == "default") return true;
+  if (source.find('\0') != std::string::npos) return false;
   auto slash = source.find('/');
   std::string address = source.substr(0, slash);
   unsigned char buffer[16];
@@ -254,9 +256,9 @@ bool CheckMergedOptions(const Options& options, std::string& error) {
       return false;
     }
   }
-  // DisplayString, one line of net-snmp's configuration each.
+  // DisplayString, one line of net-snmp's configuration each (a NUL ends it).
   for (const auto& [name, value] : {std::pair{"contact", &server.sysContact}, {"location", &server.sysLocation}}) {
-    if (value->size() > 255 || value->find_first_of("\r\n") != std::string::npos) {
+    if (value->size() > 255 || value->find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
       error = std::string(name) + " must be one line of at most 255 characters";
       return false;
     }

@@ -62,6 +62,18 @@ TEST(ConfigFile, CommunitySourcesAreAddressesOrNetworksOnly) {
   }
 }
 
+// TOML's \u0000 escape puts a NUL in a string; net-snmp would read only what
+// precedes it, so a source or system text with one is not what was checked.
+TEST(ConfigFile, ANulCharacterHidesNothingBehindACheckedSourceOrSystemText) {
+  for (const char* setting : {"community-source = [\"127.0.0.1\\u0000 tail\"]", "contact = \"ops\\u0000x\"",
+                              "location = \"row 4\\u0000\""}) {
+    Options options;
+    std::string error;
+    ASSERT_TRUE(Load(std::string("state-dir = \"/s\"\n") + setting + "\n", options, error)) << error;
+    EXPECT_FALSE(CheckMergedOptions(options, error)) << setting;
+  }
+}
+
 TEST(ConfigFile, ErrorsNameTheLineAndTheReasonButNeverThePassPhrase) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"listen = 5\n", "v.toml:1: \"listen\" must be a string"},
