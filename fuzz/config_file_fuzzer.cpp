@@ -25,6 +25,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -187,6 +188,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   char pattern[] = "/tmp/velmon-config-fuzz-XXXXXX";
   if (!mkdtemp(pattern)) std::abort();
   BaseDir() = pattern;
+  // libFuzzer's fork mode starts a process per job: leave no folder behind.
+  std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(BaseDir(), ignored);
+  });
   std::filesystem::path dir = BaseDir();
   Write(dir / "auth.pass", kFilePhrase + "\r\nsecond line, never read\n");
   Write(dir / "short.pass", "tiny\n");
