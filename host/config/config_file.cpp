@@ -67,6 +67,9 @@ class Reader {
   std::string Text(const toml::node& node, const std::string& what) const {
     auto text = node.value_exact<std::string>();
     if (!text) Fail(node, what + " must be a string");
+    // TOML's \u0000 escape: whatever follows a NUL would pass the checks but
+    // never reach net-snmp or the file system, which stop reading there.
+    if (text->find('\0') != std::string::npos) Fail(node, what + " contains a NUL character");
     return *text;
   }
 
@@ -189,11 +192,9 @@ class Reader {
 };
 
 // "10.1.0.0/16", "10.1.0.0/255.255.0.0", "::1", "fd00::/8" or "default";
-// no host names, which would need a name service at start-up. A NUL would
-// end the text where net-snmp reads it, so whatever follows went unchecked.
+// no host names, which would need a name service at start-up.
 bool IsSource(const std::string& source) {
   if (source == "default") return true;
-  if (source.find('\0') != std::string::npos) return false;
   auto slash = source.find('/');
   std::string address = source.substr(0, slash);
   unsigned char buffer[16];
@@ -256,9 +257,9 @@ bool CheckMergedOptions(const Options& options, std::string& error) {
       return false;
     }
   }
-  // DisplayString, one line of net-snmp's configuration each (a NUL ends it).
+  // DisplayString, one line of net-snmp's configuration each.
   for (const auto& [name, value] : {std::pair{"contact", &server.sysContact}, {"location", &server.sysLocation}}) {
-    if (value->size() > 255 || value->find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+    if (value->size() > 255 || value->find_first_of("\r\n") != std::string::npos) {
       error = std::string(name) + " must be one line of at most 255 characters";
       return false;
     }

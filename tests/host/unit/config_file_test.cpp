@@ -62,15 +62,16 @@ TEST(ConfigFile, CommunitySourcesAreAddressesOrNetworksOnly) {
   }
 }
 
-// TOML's \u0000 escape puts a NUL in a string; net-snmp would read only what
-// precedes it, so a source or system text with one is not what was checked.
-TEST(ConfigFile, ANulCharacterHidesNothingBehindACheckedSourceOrSystemText) {
+// TOML's \u0000 escape puts a NUL in a string; net-snmp and the file system
+// would read only what precedes it, so what was checked is not what is used.
+TEST(ConfigFile, ANulCharacterInAnyTextIsRefusedWhereItIsWritten) {
   for (const char* setting : {"community-source = [\"127.0.0.1\\u0000 tail\"]", "contact = \"ops\\u0000x\"",
-                              "location = \"row 4\\u0000\""}) {
+                              "\n[[user]]\nname = \"a\\u0000b\"", "world = \"w.toml\\u0000.txt\""}) {
     Options options;
     std::string error;
-    ASSERT_TRUE(Load(std::string("state-dir = \"/s\"\n") + setting + "\n", options, error)) << error;
-    EXPECT_FALSE(CheckMergedOptions(options, error)) << setting;
+    EXPECT_FALSE(Load(std::string("state-dir = \"/s\"\n") + setting + "\n", options, error)) << setting;
+    EXPECT_NE(error.find("contains a NUL character"), std::string::npos) << error;
+    EXPECT_EQ(error.rfind("v.toml:", 0), 0u) << error;
   }
 }
 
