@@ -33,6 +33,13 @@ class EditedWorld {
   // thread each, which ends within its poll of the entry's removal.
   virtual std::int64_t LiveEntries() const = 0;
   virtual std::int64_t CreatedEntries() const = 0;
+
+  // An agent that reads its world only after a notification, and asks for
+  // the next notification only when it has read, misses a change made while
+  // it reads; it shows that change at the next one. Nudge makes such a next
+  // change, one the agent shows nothing of, and says what it did; empty for
+  // a kind whose agent misses nothing.
+  virtual std::string Nudge() { return {}; }
 };
 
 // Row number -> name of the node table's name column in `walk`.

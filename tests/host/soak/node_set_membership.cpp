@@ -151,7 +151,7 @@ std::string BrennicMembership::WorldText() const {
        << R"(.registry.'HKLM\SOFTWARE\Brennicorp\Brennic Clusters for Windows NT\CurrentVersion'])" << "\n\n"
        << "[machine." << local << R"(.registry.'HKLM\SYSTEM\CurrentControlSet\Services\Kestavar\Parameters'])"
        << "\nClusterName = \"BRENCLUS\"\n\n"
-       << "[machine." << local << ".registry.'" << database << "']\nGeneration = 1\n\n";
+       << "[machine." << local << ".registry.'" << database << "']\nGeneration = " << generation_ << "\n\n";
   for (const Member& member : Members()) {
     text << "[machine." << local << ".registry.'" << database << "\\Nodes\\" << member.name << "\\Global']\n"
          << "Comment = \"" << (member.changed ? "Standby" : "Failover") << " node\"\n\n";
@@ -162,6 +162,10 @@ std::string BrennicMembership::WorldText() const {
          << "image_path = 'C:\\Brennic\\bin\\" << service << ".exe'\nstart_type = \"auto\"\nstate = \"running\"\n\n";
   }
   return text.str();
+}
+
+std::string BrennicMembership::Nudge() {
+  return "wrote Generation = " + std::to_string(++generation_);
 }
 
 }  // namespace velmond::soak

@@ -62,6 +62,13 @@ class BrennicMembership : public NodeSetMembership {
   BrennicMembership() : NodeSetMembership("brennode", 3, false) {}
   std::string Kind() const override { return "brennic"; }
   std::string WorldText() const override;
+  // The main trap thread re-arms its wait on the database key only after
+  // reading the Nodes: a rename deletes one subkey and creates another, and
+  // the creation may fall between. A new Generation value is the next change.
+  std::string Nudge() override;
+
+ private:
+  int generation_ = 1;
 };
 
 }  // namespace velmond::soak

@@ -49,6 +49,7 @@ struct Settings {
   milliseconds stallLimit{0};  // 0: set from the latency measured at the start
   milliseconds editEvery{1000};
   milliseconds editSeenWithin{10000};
+  milliseconds nudgeAfter{2000};  // an edit not shown by then may need the next change
 };
 
 // Memory each watch entry may add: its thread's stack pages, and under the
@@ -62,6 +63,9 @@ constexpr long kKiBPerEntry = 128;
 #endif
 constexpr long kSlackKiB = 48 * 1024;
 constexpr long kSlackThreads = 3;
+// Set by SIGINT and SIGTERM: the run ends early, stops its daemons and
+// reports what it saw.
+volatile sig_atomic_t interrupted = 0;
 // A removed entry's watcher notices its stop flag within its 20-second poll.
 constexpr std::chrono::seconds kWatcherNotice{30};
 
@@ -87,7 +91,7 @@ struct Edited {
   int pid = 0;
   std::int64_t startEntries = 0;
   long startThreads = 0, startRss = 0, peakThreads = 0, peakRss = 0;
-  std::atomic<long> edits{0};
+  std::atomic<long> edits{0}, nudges{0};
   std::mutex mutex;
   struct Point {
     Clock::time_point when;
@@ -108,7 +112,7 @@ class Run {
     if (messages_.size() < 30) messages_.push_back(what);
     std::cerr << "soak: " << what << std::endl;
   }
-  bool Running() const { return !stop_.load() && Clock::now() < end_; }
+  bool Running() const { return !stop_.load() && !interrupted && Clock::now() < end_; }
 
   void Walker(int repetitions);
   void Getter(unsigned seed);
@@ -202,6 +206,7 @@ void Run::Editor(Edited& edited, unsigned seed) {
     ++edited.edits;
     // Walk until the agent shows the edit; every walk must be sound.
     auto seenBy = Clock::now() + settings_.editSeenWithin;
+    auto nudgeAt = Clock::now() + settings_.nudgeAfter;
     std::string problem;
     for (;;) {
       bulk = !bulk;
@@ -216,6 +221,16 @@ void Run::Editor(Edited& edited, unsigned seed) {
       problem = model.Check(walk.bindings);
       if (problem.empty()) problem = CheckTables(walk.bindings);
       if (problem.empty() || Clock::now() > seenBy) break;
+      if (Clock::now() > nudgeAt) {
+        nudgeAt = seenBy;
+        std::string nudge = model.Nudge();
+        if (!nudge.empty()) {
+          if (std::getenv("VELMOND_SOAK_TRACE")) std::cerr << "soak: " << model.Kind() << ": " << nudge << std::endl;
+          edited.Record();
+          WriteWorld(edited, model.WorldText());
+          ++edited.nudges;
+        }
+      }
       std::this_thread::sleep_for(milliseconds(20));
     }
     if (!problem.empty()) Fail(model.Kind() + " world, after \"" + what + "\": " + problem);
@@ -384,14 +399,20 @@ int Run::Main() {
               peakStaticRss);
   for (std::size_t i = 0; i < edited_.size(); ++i) {
     const Edited& edited = *edited_[i];
-    std::printf("  %-7s live edits     %ld (watch entries %lld at the end)\n", edited.model->Kind().c_str(),
-                edited.edits.load(), static_cast<long long>(edited.model->LiveEntries()));
+    std::printf("  %-7s live edits     %ld, %ld shown only after the next change (watch entries %lld at the end)\n",
+                edited.model->Kind().c_str(), edited.edits.load(), edited.nudges.load(),
+                static_cast<long long>(edited.model->LiveEntries()));
     std::printf("  %-7s memory         %ld KiB at start, %ld at end, %ld at most\n", edited.model->Kind().c_str(),
                 edited.startRss, ends[i].first, edited.peakRss);
     std::printf("  %-7s threads        %ld at start, %ld at end, %ld at most\n", edited.model->Kind().c_str(),
                 edited.startThreads, ends[i].second, edited.peakThreads);
   }
   for (const std::string& message : messages_) std::printf("  error: %s\n", message.c_str());
+  if (interrupted) {
+    std::printf("  interrupted %lld s before the end\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(end_ - Clock::now()).count()));
+    return 130;
+  }
   return errors_ == 0 ? 0 : 1;
 }
 
@@ -427,5 +448,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   signal(SIGPIPE, SIG_IGN);
+  signal(SIGINT, [](int) { velmond::soak::interrupted = 1; });
+  signal(SIGTERM, [](int) { velmond::soak::interrupted = 1; });
   return velmond::soak::Run(settings).Main();
 }
