@@ -13,6 +13,7 @@
 // The file's folder is a scratch directory holding two pass-phrase files;
 // texts naming anything but a plain file name there as a *-password-file are
 // skipped, so that no input reads arbitrary files of this machine.
+#include "fuzz/scratch_dir.h"
 #include "host/config/config_file.h"
 #include "host/config/config_keys.h"
 
@@ -23,9 +24,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <system_error>
 #include <vector>
 
 namespace {
@@ -177,25 +176,13 @@ std::string Answer(const std::string& text, velmond::Options& options) {
   return {};
 }
 
-void Write(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char pattern[] = "/tmp/velmon-config-fuzz-XXXXXX";
-  if (!mkdtemp(pattern)) std::abort();
-  BaseDir() = pattern;
-  // libFuzzer's fork mode starts a process per job: leave no folder behind.
-  std::atexit([] {
-    std::error_code ignored;
-    std::filesystem::remove_all(BaseDir(), ignored);
-  });
+  BaseDir() = velmon::fuzz::MakeScratchDir("config");
   std::filesystem::path dir = BaseDir();
-  Write(dir / "auth.pass", kFilePhrase + "\r\nsecond line, never read\n");
-  Write(dir / "short.pass", "tiny\n");
+  velmon::fuzz::WriteFile(dir / "auth.pass", kFilePhrase + "\r\nsecond line, never read\n");
+  velmon::fuzz::WriteFile(dir / "short.pass", "tiny\n");
   return 0;
 }
 

@@ -6,6 +6,7 @@
 // .reg files named by the text are read from a scratch directory holding two
 // seed files; texts naming anything but a plain file name there are skipped,
 // so that no input reads arbitrary files of this machine.
+#include "fuzz/scratch_dir.h"
 #include "host/world/world_apply.h"
 #include "host/world/world_parse.h"
 
@@ -16,7 +17,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace {
@@ -57,19 +57,12 @@ bool RegFilesAreLocal(std::string_view text) {
   return true;
 }
 
-void Write(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char pattern[] = "/tmp/velmon-world-fuzz-XXXXXX";
-  if (!mkdtemp(pattern)) std::abort();
-  RegDir() = pattern;
+  RegDir() = velmon::fuzz::MakeScratchDir("world");
   std::filesystem::path dir = RegDir();
-  Write(dir / "cm.reg",
+  velmon::fuzz::WriteFile(dir / "cm.reg",
         "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Oracle\\osd9i\\CM]\r\n\"HostName\"=\"rac1\"\r\n"
         "\"PublicNodeNames\"=hex(7):72,61,63,31,00,72,61,63,32,00,00\r\n");
   // Version 5 as regedit writes it: UTF-16LE with a byte-order mark.
@@ -79,7 +72,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     wide += c;
     wide += '\0';
   }
-  Write(dir / "wide.reg", wide);
+  velmon::fuzz::WriteFile(dir / "wide.reg", wide);
   return 0;
 }
 
