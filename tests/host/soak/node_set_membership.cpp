@@ -84,9 +84,11 @@ std::string NodeSetMembership::Check(const std::vector<testing::ber::Binding>& w
   std::sort(shownNames.begin(), shownNames.end());
   std::sort(memberNames.begin(), memberNames.end());
   if (shownNames != memberNames) {
-    std::map<std::int64_t, std::string> expected;
-    for (std::size_t i = 0; i < memberNames.size(); ++i) expected[-1 - static_cast<std::int64_t>(i)] = memberNames[i];
-    return DescribeNodeNames(shown, expected) + " (any rows)";
+    std::string text = "node names shown:";
+    for (const auto& [row, name] : shown) text += " " + std::to_string(row) + "=" + name;
+    text += "; the members in force:";
+    for (const std::string& name : memberNames) text += " " + name;
+    return text;
   }
   for (const auto& [row, name] : shown) {
     auto kept = rows_.find(name);

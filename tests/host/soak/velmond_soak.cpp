@@ -421,7 +421,8 @@ int Run::Main() {
 
 int main(int argc, char** argv) {
   velmond::soak::Settings settings;
-  for (int i = 1; i + 1 < argc; i += 2) {
+  bool usable = argc % 2 == 1;
+  for (int i = 1; usable && i + 1 < argc; i += 2) {
     std::string option = argv[i];
     long value = std::strtol(argv[i + 1], nullptr, 10);
     if (option == "--seconds")
@@ -432,15 +433,10 @@ int main(int argc, char** argv) {
       settings.stallLimit = std::chrono::milliseconds(value);
     else if (option == "--edit-every-ms")
       settings.editEvery = std::chrono::milliseconds(value);
-    else {
-      std::fprintf(stderr,
-                   "usage: %s [--seconds N] [--seed N] [--stall-limit-ms N] "
-                   "[--edit-every-ms N]\n",
-                   argv[0]);
-      return 2;
-    }
+    else
+      usable = false;
   }
-  if (argc % 2 == 0 || settings.seconds <= 0) {
+  if (!usable || settings.seconds <= 0) {
     std::fprintf(stderr,
                  "usage: %s [--seconds N] [--seed N] [--stall-limit-ms N] "
                  "[--edit-every-ms N]\n",
